@@ -1,0 +1,31 @@
+// Registry, Windows side: RegOpenKeyExW / RegQueryValueExW / RegCloseKey.
+#include "platform/registry.h"
+
+#include <windows.h>
+
+namespace quorvel {
+namespace platform {
+
+bool openRegistryKey(RegistryRoot root, const Char *subkey, RegistryKey *key) {
+    HKEY base = root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(base, subkey, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+    key->handle = opened;
+    return true;
+}
+
+bool queryRegistryValue(RegistryKey key, const Char *name, void *data, uint32_t *size) {
+    // The type is preset as the callers have always passed it and never
+    // looked at afterwards: the bytes are what counts.
+    DWORD type = *size == 4 ? 4 : REG_SZ;
+    DWORD bytes = *size;
+    LONG rc = RegQueryValueExW(static_cast<HKEY>(key.handle), name, nullptr, &type, static_cast<BYTE *>(data), &bytes);
+    if (rc != ERROR_SUCCESS) return false;
+    *size = bytes;
+    return true;
+}
+
+void closeRegistryKey(RegistryKey key) { RegCloseKey(static_cast<HKEY>(key.handle)); }
+
+}  // namespace platform
+}  // namespace quorvel
