@@ -1,0 +1,189 @@
+#include "device_file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace quorvel_tool {
+
+namespace {
+
+std::string trim(const std::string &s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return std::string();
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+struct Field {
+    const char *name;
+    int32_t CaptureDeviceInfo::*member;
+};
+
+const Field kFields[] = {
+    {"isDigital", &CaptureDeviceInfo::isDigital},       {"digitalType", &CaptureDeviceInfo::digitalType},
+    {"isAnalogTV", &CaptureDeviceInfo::isAnalogTV},     {"isAnalogRadio", &CaptureDeviceInfo::isAnalogRadio},
+    {"isDV", &CaptureDeviceInfo::isDV},                 {"isMpegStream", &CaptureDeviceInfo::isMpegStream},
+    {"captionCapA", &CaptureDeviceInfo::captionCapA},   {"captionCapB", &CaptureDeviceInfo::captionCapB},
+    {"captionCapC", &CaptureDeviceInfo::captionCapC},   {"isAnalogDevice", &CaptureDeviceInfo::isAnalogDevice},
+    {"sourceKind", &CaptureDeviceInfo::sourceKind},
+};
+
+bool setString(QuorvelChar (&field)[QUORVEL_DEVICE_STRING_UNITS], const std::string &value, std::string &why) {
+    std::basic_string<QuorvelChar> units;
+    if (!utf8ToUnits(value, units)) {
+        why = "is not valid UTF-8";
+        return false;
+    }
+    if (units.size() >= QUORVEL_DEVICE_STRING_UNITS) {
+        why = "is longer than " + std::to_string(QUORVEL_DEVICE_STRING_UNITS - 1) + " UTF-16 units";
+        return false;
+    }
+    std::memset(field, 0, sizeof field);
+    for (size_t i = 0; i < units.size(); ++i) field[i] = units[i];
+    return true;
+}
+
+}  // namespace
+
+bool utf8ToUnits(const std::string &text, std::basic_string<QuorvelChar> &out) {
+    out.clear();
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        uint32_t cp;
+        size_t extra;
+        if (c < 0x80) {
+            cp = c, extra = 0;
+        } else if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1F, extra = 1;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0F, extra = 2;
+        } else if ((c & 0xF8) == 0xF0) {
+            cp = c & 0x07, extra = 3;
+        } else {
+            return false;
+        }
+        if (extra > 0 && i + extra >= text.size()) return false;  // cut short
+        for (size_t k = 1; k <= extra; ++k) {
+            unsigned char n = static_cast<unsigned char>(text[i + k]);
+            if ((n & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (n & 0x3F);
+        }
+        static const uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<QuorvelChar>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<QuorvelChar>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<QuorvelChar>(cp));
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::string unitsToUtf8(const QuorvelChar *units) {
+    std::string out;
+    for (size_t i = 0; units[i] != 0; ++i) {
+        uint32_t cp = static_cast<uint16_t>(units[i]);
+        if (cp >= 0xD800 && cp <= 0xDBFF && static_cast<uint16_t>(units[i + 1]) >= 0xDC00 &&
+            static_cast<uint16_t>(units[i + 1]) <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<uint16_t>(units[i + 1]) - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;  // a lone surrogate prints as the replacement character
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+bool parseNumber(const std::string &text, int32_t &value) {
+    if (text.empty()) return false;
+    const char *s = text.c_str();
+    char *end = nullptr;
+    errno = 0;
+    long long v;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        unsigned long long u = std::strtoull(s + 2, &end, 16);
+        if (errno != 0 || *end != 0 || end == s + 2 || u > 0xFFFFFFFFull) return false;
+        v = static_cast<long long>(static_cast<int32_t>(static_cast<uint32_t>(u)));  // bit pattern
+    } else {
+        v = std::strtoll(s, &end, 10);
+        if (errno != 0 || *end != 0 || v < INT32_MIN || v > INT32_MAX) return false;
+    }
+    value = static_cast<int32_t>(v);
+    return true;
+}
+
+bool readDeviceFile(const std::string &path, std::vector<DeviceEntry> &devices, std::string &error) {
+    devices.clear();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot open the file";
+        return false;
+    }
+    std::vector<DeviceEntry> read;
+    std::string line;
+    int number = 0;
+    auto fail = [&](const std::string &what) {
+        error = path + ":" + std::to_string(number) + ": " + what;
+        return false;
+    };
+    while (std::getline(in, line)) {
+        ++number;
+        if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        const std::string t = trim(line);
+        if (t.empty() || t[0] == '#' || t[0] == ';') continue;
+        if (t == "[device]") {
+            DeviceEntry e;
+            std::memset(&e.record, 0, sizeof e.record);
+            e.videoStandard = QUORVEL_VIDEO_NTSC_M;
+            read.push_back(e);
+            continue;
+        }
+        if (t[0] == '[') return fail("unknown section " + t + " (only [device] is known)");
+        const size_t eq = t.find('=');
+        if (eq == std::string::npos) return fail("expected 'field = value', found '" + t + "'");
+        if (read.empty()) return fail("a field before the first [device]");
+        const std::string key = trim(t.substr(0, eq)), value = trim(t.substr(eq + 1));
+        DeviceEntry &e = read.back();
+        std::string why;
+        if (key == "name") {
+            if (!setString(e.record.deviceName, value, why)) return fail("name " + why);
+            e.label = value;
+        } else if (key == "path") {
+            if (!setString(e.record.devicePath, value, why)) return fail("path " + why);
+        } else if (key == "videoStandard") {
+            if (!parseNumber(value, e.videoStandard)) return fail("videoStandard: '" + value + "' is not a 32-bit number");
+        } else {
+            const Field *field = nullptr;
+            for (const auto &f : kFields)
+                if (key == f.name) field = &f;
+            if (field == nullptr) return fail("unknown field '" + key + "'");
+            if (!parseNumber(value, e.record.*(field->member)))
+                return fail(key + ": '" + value + "' is not a 32-bit number");
+        }
+    }
+    if (in.bad()) return fail("read error");
+    devices.swap(read);
+    return true;
+}
+
+}  // namespace quorvel_tool
