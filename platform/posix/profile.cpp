@@ -1,16 +1,143 @@
-// Settings file, POSIX side: not built yet; every read yields its default.
+// Settings file, POSIX side: GetPrivateProfileStringW over a file read once.
+//
+// Windows opens and reads the file at every GetPrivateProfileStringW call.
+// Here the file is opened, read and indexed at the first read of a Profile
+// (one exported call), and every read after that is a look-up in the index
+// (profile_parse.h); a change to the file during the call is not seen, and a
+// file that could not be read stays unread for the rest of the call.
+//
+// Opening, and where it differs from Windows:
+//  - The path's UTF-16 is converted to UTF-8 for open(). A path holding a
+//    lone surrogate names no Linux file; it reads as a missing file.
+//  - The path is used as given: no 260-unit limit, no search of a Windows
+//    directory for a bare file name, '\' is an ordinary character.
+//  - Anything but a regular file (a directory, a FIFO, a device) reads as an
+//    unreadable file, without blocking; so does a file over kMaxProfileBytes.
+//  - A missing or unreadable file, and running out of memory, make every
+//    read yield its default, as a missing file does on Windows.
+//  - A null path (no settings file) yields the default as the caller passes
+//    it, cut to 259 units: the Windows side does the same without calling
+//    the system.
 #include "platform/profile.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/posix/profile_parse.h"
 
 namespace quorvel {
 namespace platform {
-Profile::~Profile() {}
-void Profile::readString(const Char *, const Char *, const Char *fallback, Char (&out)[kPathUnits]) {
-    int n = 0;
-    while (n < kPathUnits - 1 && fallback[n] != 0) {
-        out[n] = fallback[n];
-        ++n;
+
+namespace {
+
+// The path in UTF-8, NUL-terminated, from malloc; null for a lone surrogate
+// or when memory runs out.
+char *utf8Path(const Char *path) {
+    size_t units = 0;
+    while (path[units] != 0) ++units;
+    // Three bytes per unit at most: a surrogate pair is two units, four bytes.
+    char *out = static_cast<char *>(malloc(units * 3 + 1));
+    if (!out) return nullptr;
+    size_t n = 0;
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t c = path[i];
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            if (c >= 0xDC00 || i + 1 == units || path[i + 1] < 0xDC00 || path[i + 1] > 0xDFFF) {
+                free(out);
+                return nullptr;
+            }
+            c = 0x10000 + ((c - 0xD800) << 10) + (path[i + 1] - 0xDC00u);
+            ++i;
+        }
+        if (c < 0x80) {
+            out[n++] = static_cast<char>(c);
+        } else if (c < 0x800) {
+            out[n++] = static_cast<char>(0xC0 | (c >> 6));
+            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out[n++] = static_cast<char>(0xE0 | (c >> 12));
+            out[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out[n++] = static_cast<char>(0xF0 | (c >> 18));
+            out[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        }
     }
     out[n] = 0;
+    return out;
 }
+
+// Reads an open regular file whole. Null when it is not a regular file, is
+// too large, cannot be read, or memory runs out.
+ProfileData *readOpenFile(int fd) {
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        static_cast<unsigned long long>(info.st_size) > kMaxProfileBytes) {
+        return nullptr;
+    }
+    size_t expected = static_cast<size_t>(info.st_size);
+    // One byte more than the size, to notice a file that grew since fstat.
+    unsigned char *bytes = static_cast<unsigned char *>(malloc(expected + 1));
+    if (!bytes) return nullptr;
+    size_t size = 0;
+    while (size < expected + 1) {
+        ssize_t got = read(fd, bytes + size, expected + 1 - size);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            free(bytes);
+            return nullptr;
+        }
+        if (got == 0) break;
+        size += static_cast<size_t>(got);
+    }
+    // A file that grew is read as it was when it was opened.
+    if (size > expected) size = expected;
+    ProfileData *data = parseProfile(bytes, size);
+    free(bytes);
+    return data;
+}
+
+ProfileData *loadProfile(const Char *path) {
+    char *name = utf8Path(path);
+    if (!name) return nullptr;
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused
+    // by readOpenFile, and a regular file ignores the flag.
+    int fd;
+    do {
+        fd = open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    free(name);
+    if (fd < 0) return nullptr;
+    ProfileData *data = readOpenFile(fd);
+    close(fd);
+    return data;
+}
+
+}  // namespace
+
+Profile::~Profile() { freeProfile(data_); }
+
+void Profile::readString(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
+    if (path_ == nullptr) {
+        int n = 0;
+        while (fallback && n < kPathUnits - 1 && fallback[n] != 0) {
+            out[n] = fallback[n];
+            ++n;
+        }
+        out[n] = 0;
+        return;
+    }
+    if (!loaded_) {
+        loaded_ = true;
+        data_ = loadProfile(path_);
+    }
+    readProfileString(data_, section, key, fallback, out);
+}
+
 }  // namespace platform
 }  // namespace quorvel

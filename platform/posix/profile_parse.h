@@ -1,0 +1,55 @@
+// Settings file, POSIX side: the parser behind platform::Profile.
+//
+// Turns the bytes of a settings file into an index of its values, the way
+// Windows' GetPrivateProfileStringW finds them, and answers one read from
+// that index. Nothing here touches a file, so a fuzzer can feed it any bytes.
+// The rules reproduced, and where they follow Windows rather than Wine, are
+// listed in docs/settings-file.md; profile_parse.cpp says why for each.
+#ifndef QUORVEL_PLATFORM_POSIX_PROFILE_PARSE_H
+#define QUORVEL_PLATFORM_POSIX_PROFILE_PARSE_H
+
+#include <stddef.h>
+
+#include "platform/profile.h"
+
+namespace quorvel {
+namespace platform {
+
+// ProfileData (declared in platform/profile.h) is the parsed file: its text
+// decoded to UTF-16 and an index from (section, key) to value. Opaque here.
+
+// The largest file parsed. A settings file holds a few kilobytes; a larger
+// file is treated as unreadable, so that a wrong path cannot make the
+// caller's process hold hundreds of megabytes (decoded text and index take
+// up to about ten times the file's size).
+constexpr size_t kMaxProfileBytes = 4u * 1024u * 1024u;
+
+// Parses `size` bytes of a settings file. Null when memory runs out or the
+// file is larger than kMaxProfileBytes: the caller then reads every key as
+// absent, as it does for a file that cannot be opened. Time and memory are
+// linear in `size`.
+ProfileData *parseProfile(const unsigned char *bytes, size_t size);
+
+// Frees what parseProfile returned; null is allowed.
+void freeProfile(ProfileData *data);
+
+// The value the file gives `key` in `section` (names as the caller passes
+// them: spaces around them ignored, ASCII letters matched without regard to
+// case), already trimmed and unquoted but not yet cut to the buffer. False
+// when the file does not give the key a value; `data`, `section` and `key`
+// may be null, which finds nothing. The value points into `data` and lives
+// as long as it; it holds no U+0000.
+bool findProfileValue(const ProfileData *data, const Char *section, const Char *key, const Char **value,
+                      size_t *units);
+
+// One GetPrivateProfileStringW(section, key, fallback, out, kPathUnits, file)
+// over the parsed file, `data` being null for a file that is missing or
+// unreadable: the value, else `fallback` without its trailing spaces; either
+// cut to kPathUnits - 1 units and terminated. A null `fallback` reads as "".
+void readProfileString(const ProfileData *data, const Char *section, const Char *key, const Char *fallback,
+                       Char (&out)[kPathUnits]);
+
+}  // namespace platform
+}  // namespace quorvel
+
+#endif
