@@ -1,0 +1,1032 @@
+// The registry seam. The first tests run on both builds with the same
+// expected values: on Windows they read the real registry, on POSIX the
+// registry file that TestRegistry writes. The rest test the POSIX registry
+// file reader itself.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+#include "support/test_registry.h"
+#include "support/test_support.h"
+
+#if !defined(_WIN32)
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/posix/registry_file.h"
+#include "support/temp_dir.h"
+#endif
+
+namespace {
+
+using quorvel::platform::closeRegistryKey;
+using quorvel::platform::openRegistryKey;
+using quorvel::platform::queryRegistryValue;
+using quorvel::platform::RegistryKey;
+using quorvel::platform::RegistryRoot;
+
+constexpr RegistryRoot kUser = RegistryRoot::CurrentUser;
+constexpr RegistryRoot kMachine = RegistryRoot::LocalMachine;
+
+// Bytes past the caller's capacity that a read must never touch.
+constexpr size_t kGuard = 8;
+
+// One read the way the library reads: open the key, query the value into a
+// buffer of `capacity` bytes that holds `fill`, close the key.
+struct Read {
+    bool opened = false;
+    bool read = false;
+    uint32_t size = 0;
+    std::vector<uint8_t> buffer;  // the capacity and the guard bytes after it
+
+    bool operator==(const Read &o) const {
+        return opened == o.opened && read == o.read && size == o.size && buffer == o.buffer;
+    }
+};
+
+Read readValue(RegistryRoot root, const QuorvelChar *key, const QuorvelChar *name, uint32_t capacity,
+               uint8_t fill = 0) {
+    Read r;
+    r.buffer.assign(capacity + kGuard, fill);
+    r.size = capacity;
+    RegistryKey k;
+    r.opened = openRegistryKey(root, key, &k);
+    if (r.opened) {
+        r.read = queryRegistryValue(k, name, r.buffer.data(), &r.size);
+        closeRegistryKey(k);
+    }
+    return r;
+}
+
+// A string value's bytes: UTF-16LE with its terminator.
+std::vector<uint8_t> sz(const std::string &ascii) {
+    std::vector<uint8_t> out;
+    for (unsigned char c : ascii) {
+        out.push_back(c);
+        out.push_back(0);
+    }
+    out.push_back(0);
+    out.push_back(0);
+    return out;
+}
+
+// Digits repeated to `n` characters: a long string whose bytes are easy to
+// tell apart from fill.
+std::string digits(size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s.push_back(static_cast<char>('0' + i % 10));
+    return s;
+}
+
+const char kTestKey[] = "Software\\QuorvelTest";
+const char kValues[] = "Software\\QuorvelTest\\Values";
+const char kGeo[] = "Control Panel\\International\\Geo";
+const char kInternational[] = "Control Panel\\International";
+const char kTuneSpaces[] = "Software\\Microsoft\\TV System Services\\TVAutoTune\\";
+
+std::string tuneSpaceKey(const char *name) { return std::string(kTuneSpaces) + name; }
+
+// ---- Both builds: reads through the seam -------------------------------------
+
+// The registry every case of RegistrySeam.ReadsValuesAsTheSystemDoes reads.
+void populate(TestRegistry &reg) {
+    const TestRoot user = TestRoot::CurrentUser, machine = TestRoot::LocalMachine;
+    reg.removeKey(user, kTestKey);
+    for (const char *ts : {"TS44-0", "TS44-1", "TS45-0", "TS45-1", "TS46-1"}) reg.removeKey(machine, tuneSpaceKey(ts));
+
+    reg.setString(user, kValues, "Five", "5");
+    reg.setBinary(user, kValues, "Eight", {1, 2, 3, 4, 5, 6, 7, 8});
+    reg.setBinary(user, kValues, "Empty", {});
+    reg.setBinary(user, kValues, "Two", {0x34, 0x12});
+    reg.setBinary(user, kValues, "Four", {0xa1, 0xa2, 0xa3, 0xa4});
+    reg.setBinary(user, kValues, "Long", std::vector<uint8_t>(300, 0x42));
+    reg.setDword(user, kValues, "Number", 0x2c);
+    reg.setString(user, kValues, "Fits", digits(129));     // 260 bytes with the terminator
+    reg.setString(user, kValues, "TooLong", digits(130));  // 262 bytes
+    reg.setString(user, kValues, "Quoted", "a \"b\" \\c\\");
+    reg.setString(user, kValues, "", "default");
+    reg.setString(user, kValues, "Replaced", "old");
+    reg.setDword(user, kValues, "REPLACED", 7);
+    reg.setString(user, kValues, "Removed", "gone");
+    reg.removeValue(user, kValues, "removed");
+    reg.createKey(user, "Software\\QuorvelTest\\Empty");
+    reg.setDword(user, "Software\\QuorvelTest\\Parent\\Child", "Leaf", 1);
+    reg.setDword(user, "Software\\QuorvelTest\\Lone\\Child", "Leaf", 1);
+    reg.removeKey(user, "Software\\QuorvelTest\\Lone\\Child");
+    reg.setString(user, "Software\\QuorvelTest\\Gone\\Child", "Value", "x");
+    reg.removeKey(user, "Software\\QuorvelTest\\Gone");
+    // äÿаσāx and né б: letters whose case the system's registry folds.
+    reg.setString(user, "Software\\QuorvelTest\\\xc3\xa4\xc3\xbf\xd0\xb0\xcf\x83\xc4\x81x", "n\xc3\xa9\xd0\xb1", "u");
+    reg.createKey(user, "Software\\QuorvelTest\\\xc2\xb5");  // micro sign
+    reg.setString(user, kGeo, "Nation", "244");
+    reg.setString(user, kInternational, "iCountry", "44");
+
+    reg.setDword(machine, tuneSpaceKey("TS44-0"), "VideoStandard", 0x10);
+    reg.setString(machine, tuneSpaceKey("TS44-1"), "VideoStandard", "5");
+    reg.createKey(machine, tuneSpaceKey("TS46-1"));
+}
+
+struct SeamCase {
+    const char *what;
+    RegistryRoot root;
+    const QuorvelChar *key;
+    const QuorvelChar *name;
+    uint32_t capacity;
+    uint8_t fill;
+    bool opens;
+    bool reads;
+    std::vector<uint8_t> data;  // the value when it reads; its size is the size reported
+};
+
+#define VALUES U16("Software\\QuorvelTest\\Values")
+#define TS U16("Software\\Microsoft\\TV System Services\\TVAutoTune\\")
+
+TEST(RegistrySeam, ReadsValuesAsTheSystemDoes) {
+    TestRegistry reg;
+    populate(reg);
+    std::vector<uint8_t> fits = sz(digits(129));
+    const SeamCase cases[] = {
+        {"a one-character string into four bytes", kMachine, TS U16("TS44-1"), U16("VideoStandard"), 4, 0, true,
+         true, {0x35, 0, 0, 0}},
+        {"a DWORD", kMachine, TS U16("TS44-0"), U16("VideoStandard"), 4, 0, true, true, {0x10, 0, 0, 0}},
+        {"key and value names in other case", kMachine,
+         U16("SOFTWARE\\microsoft\\Tv System Services\\tvAUTOtune\\ts44-1"), U16("videoSTANDARD"), 4, 0, true, true,
+         {0x35, 0, 0, 0}},
+        {"a tune-space key without VideoStandard", kMachine, TS U16("TS46-1"), U16("VideoStandard"), 4, 0, true,
+         false, {}},
+        {"an absent tune-space key", kMachine, TS U16("TS45-1"), U16("VideoStandard"), 4, 0, false, false, {}},
+        {"an absent -0 key", kMachine, TS U16("TS45-0"), U16("VideoStandard"), 4, 0, false, false, {}},
+        {"eight bytes into four: not read at all", kUser, VALUES, U16("Eight"), 4, 0xab, true, false, {}},
+        {"an empty value", kUser, VALUES, U16("Empty"), 4, 0xab, true, true, {}},
+        {"an empty value into no room", kUser, VALUES, U16("Empty"), 0, 0xab, true, true, {}},
+        {"two bytes fill the low bytes only", kUser, VALUES, U16("Two"), 4, 0, true, true, {0x34, 0x12}},
+        {"two bytes into one", kUser, VALUES, U16("Two"), 1, 0xab, true, false, {}},
+        {"a value exactly as large as the room", kUser, VALUES, U16("Four"), 4, 0xab, true, true,
+         {0xa1, 0xa2, 0xa3, 0xa4}},
+        {"a binary value longer than 260 bytes", kUser, VALUES, U16("Long"), 260, 0, true, false, {}},
+        {"a DWORD into 260 bytes", kUser, VALUES, U16("Number"), 260, 0xab, true, true, {0x2c, 0, 0, 0}},
+        {"a string into 260 bytes", kUser, U16("Control Panel\\International\\Geo"), U16("Nation"), 260, 0, true,
+         true, sz("244")},
+        {"iCountry", kUser, U16("Control Panel\\International"), U16("iCountry"), 260, 0, true, true, sz("44")},
+        {"a string of exactly 260 bytes", kUser, VALUES, U16("Fits"), 260, 0x5a, true, true, fits},
+        {"a string of 262 bytes into 260", kUser, VALUES, U16("TooLong"), 260, 0x5a, true, false, {}},
+        {"quotes and backslashes", kUser, VALUES, U16("Quoted"), 260, 0, true, true, sz("a \"b\" \\c\\")},
+        {"the default value by a null name", kUser, VALUES, nullptr, 260, 0, true, true, sz("default")},
+        {"the default value by an empty name", kUser, VALUES, U16(""), 260, 0, true, true, sz("default")},
+        {"value names in other case", kUser, U16("software\\quorveltest\\VALUES"), U16("fIVE"), 4, 0, true, true,
+         {0x35, 0, 0, 0}},
+        {"an absent value", kUser, VALUES, U16("Missing"), 4, 0xab, true, false, {}},
+        {"a key without values", kUser, U16("Software\\QuorvelTest\\Empty"), U16("Anything"), 4, 0xab, true, false,
+         {}},
+        {"a key without values has no default", kUser, U16("Software\\QuorvelTest\\Empty"), nullptr, 4, 0xab, true,
+         false, {}},
+        {"a key made to hold another", kUser, U16("Software\\QuorvelTest\\Parent"), U16("Leaf"), 4, 0xab, true,
+         false, {}},
+        {"the key below it", kUser, U16("Software\\QuorvelTest\\Parent\\Child"), U16("Leaf"), 4, 0xab, true, true,
+         {1, 0, 0, 0}},
+        {"a key whose only subkey was removed", kUser, U16("Software\\QuorvelTest\\Lone"), U16("Leaf"), 4, 0xab,
+         true, false, {}},
+        {"the removed subkey", kUser, U16("Software\\QuorvelTest\\Lone\\Child"), U16("Leaf"), 4, 0xab, false,
+         false, {}},
+        {"a value set again with another type", kUser, VALUES, U16("Replaced"), 4, 0, true, true, {7, 0, 0, 0}},
+        {"a removed value", kUser, VALUES, U16("Removed"), 260, 0xab, true, false, {}},
+        {"a removed key", kUser, U16("Software\\QuorvelTest\\Gone"), U16("Value"), 4, 0, false, false, {}},
+        {"a key below a removed key", kUser, U16("Software\\QuorvelTest\\Gone\\Child"), U16("Value"), 4, 0, false,
+         false, {}},
+        {"a value of the other root", kMachine, VALUES, U16("Five"), 4, 0, false, false, {}},
+        {"a trailing backslash", kUser, U16("Software\\QuorvelTest\\Values\\"), U16("Five"), 4, 0, true, true,
+         {0x35, 0, 0, 0}},
+        {"a doubled backslash", kUser, U16("Software\\\\QuorvelTest\\Values"), U16("Five"), 4, 0, true, true,
+         {0x35, 0, 0, 0}},
+        {"a leading backslash", kUser, U16("\\Software\\QuorvelTest\\Values"), U16("Five"), 4, 0, false, false, {}},
+        {"a trailing blank is part of the name", kUser, U16("Software\\QuorvelTest\\Values "), U16("Five"), 4, 0,
+         false, false, {}},
+        {"a key that only starts like another", kUser, U16("Software\\QuorvelTest\\Val"), U16("Five"), 4, 0, false,
+         false, {}},
+        {"letters beyond ASCII in other case", kUser, U16("Software\\QuorvelTest\\\u00c4\u0178\u0410\u03a3\u0100X"),
+         U16("N\u00c9\u0411"), 4, 0, true, true, {0x75, 0, 0, 0}},
+        {"final sigma is not sigma", kUser, U16("Software\\QuorvelTest\\\u00e4\u00ff\u0430\u03c2\u0101x"),
+         U16("n\u00e9\u0431"), 4, 0, false, false, {}},
+        {"the micro sign as written", kUser, U16("Software\\QuorvelTest\\\u00b5"), U16("x"), 4, 0, true, false, {}},
+        {"the micro sign is not mu", kUser, U16("Software\\QuorvelTest\\\u039c"), U16("x"), 4, 0, false, false, {}},
+        {"the root by an empty path", kUser, U16(""), U16("QuorvelNoSuchValue"), 4, 0, true, false, {}},
+        {"the root by a null path", kMachine, nullptr, U16("QuorvelNoSuchValue"), 4, 0, true, false, {}},
+    };
+    for (const SeamCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        Read r = readValue(c.root, c.key, c.name, c.capacity, c.fill);
+        EXPECT_EQ(r.opened, c.opens);
+        EXPECT_EQ(r.read, c.reads);
+        // A failed read leaves the size as the caller set it.
+        EXPECT_EQ(r.size, c.reads ? c.data.size() : c.capacity);
+        std::vector<uint8_t> expected(c.capacity + kGuard, c.fill);
+        if (c.reads) std::copy(c.data.begin(), c.data.end(), expected.begin());
+        EXPECT_EQ(r.buffer, expected);
+    }
+}
+
+TEST(RegistrySeam, AKeyOpenedTwiceGivesTheSameValues) {
+    TestRegistry reg;
+    reg.removeKey(TestRoot::CurrentUser, kTestKey);
+    reg.setString(TestRoot::CurrentUser, kValues, "Five", "5");
+    RegistryKey a, b;
+    ASSERT_TRUE(openRegistryKey(kUser, VALUES, &a));
+    ASSERT_TRUE(openRegistryKey(kUser, VALUES, &b));
+    uint8_t first[4] = {0}, second[4] = {0};
+    uint32_t firstSize = 4, secondSize = 4;
+    EXPECT_TRUE(queryRegistryValue(b, U16("Five"), second, &secondSize));
+    closeRegistryKey(b);
+    EXPECT_TRUE(queryRegistryValue(a, U16("Five"), first, &firstSize));
+    closeRegistryKey(a);
+    EXPECT_EQ(firstSize, 4u);
+    EXPECT_EQ(secondSize, 4u);
+    EXPECT_EQ(first[0], 0x35);
+    EXPECT_EQ(std::vector<uint8_t>(first, first + 4), std::vector<uint8_t>(second, second + 4));
+}
+
+TEST(RegistryFixture, UndoesItsChangesWhenItEnds) {
+    const TestRoot user = TestRoot::CurrentUser, machine = TestRoot::LocalMachine;
+    TestRegistry outer;
+    outer.removeKey(user, kTestKey);
+    outer.removeKey(machine, tuneSpaceKey("TS47-1"));
+    outer.setString(user, kGeo, "Nation", "244");
+    outer.setString(user, kGeo, "Extra", "kept");
+    outer.setString(user, kInternational, "iCountry", "44");
+    outer.removeValue(user, kInternational, "QuorvelAdded");
+    outer.setDword(machine, tuneSpaceKey("TS44-0"), "VideoStandard", 0x10);
+    outer.setBinary(user, "Software\\QuorvelTest\\Kept", "Bytes", {1, 2, 3});
+    outer.setBinary(user, "Software\\QuorvelTest\\Kept\\Below", "", {9});
+
+    auto state = [] {
+        return std::vector<Read>{
+            readValue(kUser, U16("Control Panel\\International\\Geo"), U16("Nation"), 260),
+            readValue(kUser, U16("Control Panel\\International\\Geo"), U16("Extra"), 260),
+            readValue(kUser, U16("Control Panel\\International"), U16("iCountry"), 260),
+            readValue(kUser, U16("Control Panel\\International"), U16("QuorvelAdded"), 260),
+            readValue(kMachine, TS U16("TS44-0"), U16("VideoStandard"), 4),
+            readValue(kUser, U16("Software\\QuorvelTest\\Kept"), U16("Bytes"), 260),
+            readValue(kUser, U16("Software\\QuorvelTest\\Kept\\Below"), nullptr, 4),
+            readValue(kUser, U16("Software\\QuorvelTest\\New"), nullptr, 4),
+            readValue(kMachine, TS U16("TS47-1"), U16("VideoStandard"), 4),
+        };
+    };
+    const std::vector<Read> before = state();
+    EXPECT_TRUE(before[0].read);
+    EXPECT_FALSE(before[3].read);
+    EXPECT_TRUE(before[6].read);
+    EXPECT_FALSE(before[7].opened);
+    {
+        TestRegistry inner;
+        // The inner fixture starts from the outer one's registry.
+        EXPECT_EQ(state(), before);
+        inner.removeKey(user, kGeo);
+        inner.setString(user, kInternational, "iCountry", "1");
+        inner.setString(user, kInternational, "QuorvelAdded", "x");
+        inner.removeValue(machine, tuneSpaceKey("TS44-0"), "VideoStandard");
+        inner.setDword(user, "Software\\QuorvelTest\\Kept", "Bytes", 9);
+        inner.removeKey(user, "Software\\QuorvelTest\\Kept\\Below");
+        inner.createKey(user, "Software\\QuorvelTest\\New\\Deeper");
+        inner.setDword(machine, tuneSpaceKey("TS47-1"), "VideoStandard", 1);
+        const std::vector<Read> during = state();
+        ASSERT_EQ(during.size(), before.size());
+        for (size_t i = 0; i < during.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_FALSE(during[i] == before[i]);
+        }
+    }
+    EXPECT_EQ(state(), before);
+}
+
+TEST(RegistryFixture, LeavesTheRegistryAsItFoundIt) {
+    auto state = [] {
+        return std::vector<Read>{
+            readValue(kUser, U16("Control Panel\\International\\Geo"), U16("Nation"), 260),
+            readValue(kUser, U16("Control Panel\\International\\Geo"), U16("Name"), 260),
+            readValue(kUser, U16("Control Panel\\International"), U16("iCountry"), 260),
+            readValue(kUser, U16("Control Panel\\International"), U16("sCountry"), 260),
+            readValue(kUser, U16("Control Panel\\International"), U16("Locale"), 260),
+            readValue(kUser, U16("Software\\QuorvelTest"), nullptr, 4),
+            readValue(kMachine, TS U16("TS44-0"), U16("VideoStandard"), 4),
+            readValue(kMachine, U16("Software\\Microsoft\\TV System Services"), nullptr, 4),
+        };
+    };
+    const std::vector<Read> before = state();
+    {
+        TestRegistry reg;
+        reg.removeKey(TestRoot::CurrentUser, kInternational);
+        reg.setString(TestRoot::CurrentUser, kGeo, "Nation", "1");
+        reg.setString(TestRoot::CurrentUser, kInternational, "iCountry", "7");
+        reg.setDword(TestRoot::LocalMachine, tuneSpaceKey("TS44-0"), "VideoStandard", 3);
+        reg.createKey(TestRoot::CurrentUser, "Software\\QuorvelTest\\A\\B");
+        EXPECT_EQ(readValue(kUser, U16("Control Panel\\International\\Geo"), U16("Nation"), 260).buffer[0], '1');
+        EXPECT_FALSE(readValue(kUser, U16("Control Panel\\International"), U16("sCountry"), 260).read);
+    }
+    EXPECT_EQ(state(), before);
+}
+
+#if !defined(_WIN32)
+
+// ---- POSIX: the registry file ------------------------------------------------
+
+using quorvel::platform::findRegistryValue;
+using quorvel::platform::freeRegistryKey;
+using quorvel::platform::loadRegistryKey;
+using quorvel::platform::RegistryKeyValues;
+
+std::string utf16File(const std::u16string &text) {
+    std::string bytes = "\xff\xfe";
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xff));
+        bytes.push_back(static_cast<char>(c >> 8));
+    }
+    return bytes;
+}
+
+std::string utf8(const std::u16string &text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t cp = text[i];
+        if (cp >= 0xd800 && cp < 0xdc00 && i + 1 < text.size()) {
+            cp = 0x10000 + ((cp - 0xd800) << 10) + (text[++i] - 0xdc00);
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xc0 | cp >> 6));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xe0 | cp >> 12));
+            out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3f)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+        } else {
+            out.push_back(static_cast<char>(0xf0 | cp >> 18));
+            out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3f)));
+            out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3f)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+        }
+    }
+    return out;
+}
+
+std::string utf16BigEndianFile(const std::u16string &text) {
+    std::string bytes = "\xfe\xff";
+    for (char16_t c : text) {
+        bytes.push_back(static_cast<char>(c >> 8));
+        bytes.push_back(static_cast<char>(c & 0xff));
+    }
+    return bytes;
+}
+
+// A string value's bytes for any text.
+std::vector<uint8_t> sz16(const std::u16string &text) {
+    std::string bytes = utf16File(text).substr(2);
+    std::vector<uint8_t> out(bytes.begin(), bytes.end());
+    out.push_back(0);
+    out.push_back(0);
+    return out;
+}
+
+// What the reader finds in a file for one key and value.
+struct Found {
+    bool key = false;
+    bool value = false;
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+};
+
+Found lookUp(const std::string &file, RegistryRoot root, const char16_t *key, const char16_t *name) {
+    Found f;
+    RegistryKeyValues *values =
+        loadRegistryKey(reinterpret_cast<const uint8_t *>(file.data()), file.size(), root, key);
+    f.key = values != nullptr;
+    const uint8_t *data = nullptr;
+    uint32_t size = 0, type = 0;
+    if (values != nullptr && findRegistryValue(values, name, &data, &size, &type)) {
+        f.value = true;
+        f.type = type;
+        f.data.assign(data, data + size);
+    }
+    freeRegistryKey(values);
+    return f;
+}
+
+constexpr uint32_t kSz = 1, kExpandSz = 2, kBinary = 3, kDword = 4, kMultiSz = 7;
+
+struct ValueCase {
+    const char16_t *line;
+    const char16_t *name;
+    bool found;
+    uint32_t type;
+    std::vector<uint8_t> data;
+};
+
+// Each line stands in a key between two good values, which it must not
+// disturb; the same text is read as UTF-16LE and as UTF-8.
+TEST(RegistryFile, ReadsEachKindOfValueLine) {
+    const ValueCase cases[] = {
+        {u"\"a\"=\"x\"", u"a", true, kSz, sz("x")},
+        {u"\"a\"=\"\"", u"a", true, kSz, sz("")},
+        {u"\"a\"=\"say \\\"hi\\\"\"", u"a", true, kSz, sz("say \"hi\"")},
+        {u"\"a\"=\"C:\\\\dir\\\\\"", u"a", true, kSz, sz("C:\\dir\\")},
+        {u"\"a\"=\"odd\\x\"", u"a", true, kSz, sz("odd\\x")},
+        {u"\"a\"=\"semi;colon\"", u"a", true, kSz, sz("semi;colon")},
+        {u"\"a\"=\"unterminated", u"a", false, 0, {}},
+        {u"\"a\"=\"ends in an escaped quote\\\"", u"a", false, 0, {}},
+        {u"\"a\"=\"x\" trailing", u"a", false, 0, {}},
+        {u"\"a\"=\"x\" ; comment", u"a", true, kSz, sz("x")},
+        {u"  \"a\" = \"x\"  ", u"a", true, kSz, sz("x")},
+        {u"\t\"a\"\t=\t\"x\"", u"a", true, kSz, sz("x")},
+        {u"\"q\\\"name\"=\"x\"", u"q\"name", true, kSz, sz("x")},
+        {u"\"back\\\\slash\"=\"x\"", u"back\\slash", true, kSz, sz("x")},
+        {u"\"A Name\"=\"x\"", u"a name", true, kSz, sz("x")},
+        {u"\"\u00e4\"=\"x\"", u"\u00c4", true, kSz, sz("x")},
+        {u"\"a\"=\"\u00e9\u20ac\U0001F600\"", u"a", true, kSz, sz16(u"\u00e9\u20ac\U0001F600")},
+        {u"@=\"d\"", nullptr, true, kSz, sz("d")},
+        {u"@=\"d\"", u"", true, kSz, sz("d")},
+        {u"@ = \"d\"", nullptr, true, kSz, sz("d")},
+        {u"\"\"=\"d\"", nullptr, true, kSz, sz("d")},
+        {u"@x=\"d\"", nullptr, false, 0, {}},
+        {u"\"a\"=dword:0000002c", u"a", true, kDword, {0x2c, 0, 0, 0}},
+        {u"\"a\"=DWORD:FFFFFFFF", u"a", true, kDword, {0xff, 0xff, 0xff, 0xff}},
+        {u"\"a\"=dword:12345678", u"a", true, kDword, {0x78, 0x56, 0x34, 0x12}},
+        {u"\"a\"=dword:2c ; note", u"a", true, kDword, {0x2c, 0, 0, 0}},
+        {u"\"a\"=dword:123456789", u"a", false, 0, {}},
+        {u"\"a\"=dword:", u"a", false, 0, {}},
+        {u"\"a\"=dword:2g", u"a", false, 0, {}},
+        {u"\"a\"=dword: 2c", u"a", false, 0, {}},
+        {u"\"a\"=dword:-1", u"a", false, 0, {}},
+        {u"\"a\"=hex:01,02,ff", u"a", true, kBinary, {1, 2, 0xff}},
+        {u"\"a\"=hex:", u"a", true, kBinary, {}},
+        {u"\"a\"=HEX:0A,0b", u"a", true, kBinary, {0x0a, 0x0b}},
+        {u"\"a\"=hex:01,02,", u"a", true, kBinary, {1, 2}},
+        {u"\"a\"=hex: 01 , 02 ", u"a", true, kBinary, {1, 2}},
+        {u"\"a\"=hex:1,a", u"a", true, kBinary, {1, 0x0a}},
+        {u"\"a\"=hex:01,02 ; note", u"a", true, kBinary, {1, 2}},
+        {u"\"a\"=hex:,", u"a", false, 0, {}},
+        {u"\"a\"=hex:01,,02", u"a", false, 0, {}},
+        {u"\"a\"=hex:01 02", u"a", false, 0, {}},
+        {u"\"a\"=hex:001", u"a", false, 0, {}},
+        {u"\"a\"=hex:0g", u"a", false, 0, {}},
+        {u"\"a\"=hex:01,\\x", u"a", false, 0, {}},
+        {u"\"a\"=hex(2):25,00,00,00", u"a", true, kExpandSz, {0x25, 0, 0, 0}},
+        {u"\"a\"=hex(7):61,00,00,00,00,00", u"a", true, kMultiSz, {0x61, 0, 0, 0, 0, 0}},
+        {u"\"a\"=hex(b):01,00,00,00,00,00,00,00", u"a", true, 11, {1, 0, 0, 0, 0, 0, 0, 0}},
+        {u"\"a\"=hex(1):61,00", u"a", true, kSz, {0x61, 0}},
+        {u"\"a\"=hex(0):", u"a", true, 0, {}},
+        {u"\"a\"=hex(FFFFFFFF):01", u"a", true, 0xffffffffu, {1}},
+        {u"\"a\"=hex(100000000):01", u"a", false, 0, {}},
+        {u"\"a\"=hex():01", u"a", false, 0, {}},
+        {u"\"a\"=hex(2:01", u"a", false, 0, {}},
+        {u"\"a\"=hex(2)01", u"a", false, 0, {}},
+        {u"\"a\"=hexa:01", u"a", false, 0, {}},
+        {u"\"a\"=str:x", u"a", false, 0, {}},
+        {u"\"a\"=-", u"a", false, 0, {}},
+        {u"\"a\"=- x", u"a", false, 0, {}},
+        {u"\"a\"=", u"a", false, 0, {}},
+        {u"\"a\"", u"a", false, 0, {}},
+        {u"\"a\"x=\"1\"", u"a", false, 0, {}},
+        {u"\"a", u"a", false, 0, {}},
+        {u"a=\"1\"", u"a", false, 0, {}},
+    };
+    for (const ValueCase &c : cases) {
+        std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n"
+                              u"\"before\"=\"1\"\r\n";
+        text += c.line;
+        text += u"\r\n\"after\"=\"2\"\r\n";
+        for (const std::string &file : {utf16File(text), utf8(text)}) {
+            SCOPED_TRACE(utf8(c.line) + (file[0] == '\xff' ? " (UTF-16LE)" : " (UTF-8)"));
+            Found f = lookUp(file, kUser, u"T", c.name);
+            EXPECT_TRUE(f.key);
+            EXPECT_EQ(f.value, c.found);
+            if (c.found) {
+                EXPECT_EQ(f.type, c.type);
+                EXPECT_EQ(f.data, c.data);
+            }
+            EXPECT_EQ(lookUp(file, kUser, u"T", u"before").data, sz("1"));
+            EXPECT_EQ(lookUp(file, kUser, u"T", u"after").data, sz("2"));
+        }
+    }
+}
+
+struct FileCase {
+    const char *what;
+    std::string file;
+    const char16_t *name;
+    bool key;
+    bool value;
+    std::vector<uint8_t> data;
+};
+
+// Key T under the current user, in each format and encoding.
+TEST(RegistryFile, AcceptsBothFormatsInTheirEncodings) {
+    const std::u16string v5 = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n";
+    const std::string r4 = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n";
+    const FileCase cases[] = {
+        {"version 5, UTF-16LE", utf16File(v5 + u"\"a\"=\"caf\u00e9\"\r\n"), u"a", true, true, sz16(u"caf\u00e9")},
+        {"version 5, UTF-8", utf8(v5) + "\"a\"=\"caf\xc3\xa9\"\r\n", u"a", true, true, sz16(u"caf\u00e9")},
+        {"version 5, UTF-8 with a byte-order mark", "\xef\xbb\xbf" + utf8(v5) + "\"a\"=\"x\"\r\n", u"a", true, true,
+         sz("x")},
+        {"REGEDIT4, UTF-8", r4 + "\"a\"=\"caf\xc3\xa9\"\r\n", u"a", true, true, sz16(u"caf\u00e9")},
+        {"REGEDIT4, Latin-1", r4 + "\"a\"=\"caf\xe9\"\r\n", u"a", true, true, sz16(u"caf\u00e9")},
+        {"REGEDIT4 in UTF-16LE", utf16File(u"REGEDIT4\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n"), u"a", true, true, sz("x")},
+        {"bytes that are not UTF-8 read as Latin-1", utf8(v5) + "\"a\"=\"\xed\xa0\x80|\xe2\x82\"\r\n", u"a", true,
+         true, sz16(u"\u00ed\u00a0\u0080|\u00e2\u0082")},
+        {"REGEDIT4 expandable strings are 8-bit text", r4 + "\"a\"=hex(2):25,41,c3,a9,00\r\n", u"a", true, true,
+         {0x25, 0, 0x41, 0, 0xe9, 0, 0, 0}},
+        {"REGEDIT4 multi-strings are 8-bit text", r4 + "\"a\"=hex(7):61,00,62,00,00\r\n", u"a", true, true,
+         {0x61, 0, 0, 0, 0x62, 0, 0, 0, 0, 0}},
+        {"REGEDIT4 other hex data stays as written", r4 + "\"a\"=hex(1):61,00\r\n", u"a", true, true, {0x61, 0}},
+        {"version 5 expandable strings stay as written", utf8(v5) + "\"a\"=hex(2):25,00\r\n", u"a", true, true,
+         {0x25, 0}},
+        {"blank lines before the header", "\r\n  \r\n\tREGEDIT4  \r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", true, true,
+         sz("x")},
+        {"LF line ends", "REGEDIT4\n[HKCU\\T]\n\"a\"=\"x\"\n\"b\"=\"y\"\n", u"b", true, true, sz("y")},
+        {"CR line ends", "REGEDIT4\r[HKCU\\T]\r\"a\"=\"x\"\r\"b\"=\"y\"\r", u"b", true, true, sz("y")},
+        {"no line end at the end", "REGEDIT4\r\n[HKCU\\T]\r\n\"a\"=\"x\"", u"a", true, true, sz("x")},
+        {"half a unit at the end of UTF-16LE", utf16File(v5 + u"\"a\"=\"x\"") + "\x0a", u"a", true, true, sz("x")},
+        {"an older header", "Windows Registry Editor Version 4.00\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", false,
+         false, {}},
+        {"a header in other case", "regedit4\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", false, false, {}},
+        {"a longer header", "REGEDIT45\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", false, false, {}},
+        {"no header", "[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", false, false, {}},
+        {"a comment before the header", ";x\r\nREGEDIT4\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", false, false, {}},
+        {"UTF-16 big-endian", utf16BigEndianFile(u"REGEDIT4\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n"), u"a", false, false,
+         {}},
+        {"UTF-16LE without its byte-order mark", utf16File(v5).substr(2), u"a", false, false, {}},
+        {"an empty file", "", u"a", false, false, {}},
+        {"a byte-order mark alone", "\xff\xfe", u"a", false, false, {}},
+        {"a header alone", "REGEDIT4", u"a", false, false, {}},
+    };
+    for (const FileCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        Found f = lookUp(c.file, kUser, u"T", c.name);
+        EXPECT_EQ(f.key, c.key);
+        EXPECT_EQ(f.value, c.value);
+        EXPECT_EQ(f.data, c.data);
+    }
+}
+
+struct LookUpCase {
+    RegistryRoot root;
+    const char16_t *key;
+    const char16_t *name;
+    bool key_found;
+    bool value_found;
+    std::vector<uint8_t> data;
+};
+
+void checkLookUps(const std::string &file, const std::vector<LookUpCase> &cases) {
+    for (const LookUpCase &c : cases) {
+        SCOPED_TRACE(utf8(c.key != nullptr ? c.key : u"(null)") + " / " + utf8(c.name != nullptr ? c.name : u"(null)"));
+        Found f = lookUp(file, c.root, c.key, c.name);
+        EXPECT_EQ(f.key, c.key_found);
+        EXPECT_EQ(f.value, c.value_found);
+        EXPECT_EQ(f.data, c.data);
+    }
+}
+
+TEST(RegistryFile, FindsKeysByRootAndPath) {
+    const std::u16string text =
+        u"Windows Registry Editor Version 5.00\r\n"
+        u"\"orphan\"=\"before any key\"\r\n"
+        u"[HKEY_CURRENT_USER\\Software\\Long]\r\n\"a\"=\"long\"\r\n"
+        u"[HKCU\\Software\\Short]\r\n\"a\"=\"short\"\r\n"
+        u"[hkcu\\Software\\Lower]\r\n\"a\"=\"lower\"\r\n"
+        u"[HKEY_LOCAL_MACHINE\\Software\\Machine]\r\n\"a\"=\"lm\"\r\n"
+        u"[HKLM\\Software\\MachineShort]\r\n\"a\"=\"lms\"\r\n"
+        u"[HKEY_CLASSES_ROOT\\Software\\Long]\r\n\"b\"=\"classes\"\r\n"
+        u"[HKEY_BOGUS\\Software\\Long]\r\n\"c\"=\"bogus root\"\r\n"
+        u"[HKCU\\Software\\Long\r\n\"d\"=\"unclosed\"\r\n"
+        u"[HKCU\\Software\\Long] trailing\r\n\"e\"=\"trailing text\"\r\n"
+        u"[ HKCU\\Software\\Long]\r\n\"f\"=\"blank before the root\"\r\n"
+        u"[HKCU\\Software\\Long] ; comment\r\n\"g\"=\"commented\"\r\n"
+        u"[HKEY_CURRENT_USER\\Software\\\\Doubled\\\\]\r\n\"a\"=\"doubled\"\r\n"
+        u"[HKEY_CURRENT_USER\\Software\\Deep\\Er\\Est]\r\n\"a\"=\"deep\"\r\n"
+        u"[HKEY_CURRENT_USER\\Software\\AB]\r\n\"a\"=\"ab\"\r\n"
+        u"[HKEY_CURRENT_USER]\r\n\"a\"=\"root\"\r\n"
+        u"[HKEY_CURRENT_USER\\Software\\Mixed]\r\n\"a\"=\"first\"\r\n\"b\"=\"only\"\r\n"
+        u"[HKEY_CURRENT_USER\\software\\MIXED]\r\n\"A\"=dword:00000001\r\n"
+        u"[HKEY_CURRENT_USER\\Software\\Brackets]x]\r\n\"a\"=\"brackets\"\r\n";
+    checkLookUps(utf16File(text),
+                 {
+                     {kUser, u"Software\\Long", u"a", true, true, sz("long")},
+                     {kUser, u"Software\\Long", u"b", true, false, {}},
+                     {kUser, u"Software\\Long", u"c", true, false, {}},
+                     {kUser, u"Software\\Long", u"d", true, false, {}},
+                     {kUser, u"Software\\Long", u"e", true, false, {}},
+                     {kUser, u"Software\\Long", u"f", true, false, {}},
+                     {kUser, u"Software\\Long", u"g", true, true, sz("commented")},
+                     {kUser, u"Software\\Long\\", u"a", true, true, sz("long")},
+                     {kUser, u"\\Software\\Long", u"a", false, false, {}},
+                     {kUser, u"Software\\Short", u"a", true, true, sz("short")},
+                     {kUser, u"SOFTWARE\\LOWER", u"a", true, true, sz("lower")},
+                     {kMachine, u"Software\\Machine", u"a", true, true, sz("lm")},
+                     {kUser, u"Software\\Machine", u"a", false, false, {}},
+                     {kMachine, u"Software\\MachineShort", u"a", true, true, sz("lms")},
+                     {kMachine, u"Software\\Long", u"b", false, false, {}},
+                     {kUser, u"Software\\Doubled", u"a", true, true, sz("doubled")},
+                     {kUser, u"Software", u"a", true, false, {}},
+                     {kUser, u"Software\\Deep", u"a", true, false, {}},
+                     {kUser, u"Software\\Deep\\Er", u"a", true, false, {}},
+                     {kUser, u"Software\\Deep\\Er\\Est", u"a", true, true, sz("deep")},
+                     {kUser, u"Software\\De", u"a", false, false, {}},
+                     {kUser, u"Software\\Deep\\Er\\Est\\Er", u"a", false, false, {}},
+                     {kUser, u"Software\\A", u"a", false, false, {}},
+                     {kUser, u"", u"a", true, true, sz("root")},
+                     {kUser, nullptr, u"a", true, true, sz("root")},
+                     {kUser, nullptr, u"orphan", true, false, {}},
+                     {kMachine, u"", u"a", true, false, {}},
+                     {kUser, u"Software\\Mixed", u"a", true, true, {1, 0, 0, 0}},
+                     {kUser, u"Software\\Mixed", u"b", true, true, sz("only")},
+                     {kUser, u"Software\\Brackets]x", u"a", true, true, sz("brackets")},
+                 });
+}
+
+TEST(RegistryFile, AppliesDeletionsInFileOrder) {
+    const std::string file =
+        "REGEDIT4\r\n"
+        "[HKCU\\A]\r\n\"v\"=\"1\"\r\n\"gone\"=\"x\"\r\n\"back\"=\"old\"\r\n"
+        "[HKCU\\A\\B]\r\n\"v\"=\"2\"\r\n"
+        "[HKCU\\A\\B\\C]\r\n\"v\"=\"3\"\r\n"
+        "[HKCU\\A\\BC]\r\n\"v\"=\"bc\"\r\n"
+        "[HKCU\\Other]\r\n\"v\"=\"o\"\r\n"
+        "[HKCU\\Z\\Y]\r\n\"v\"=\"z\"\r\n"
+        "[HKCU\\A]\r\n\"gone\"=-\r\n\"back\"=-\r\n\"back\"=\"new\"\r\n\"never\"=-\r\n"
+        "[-HKCU\\A\\B]\r\n\"v\"=\"after a deletion line\"\r\n"
+        "[-HKCU\\Missing]\r\n"
+        "[-HKCU\\A\\B\\C]\r\n"
+        "[HKCU\\A\\B\\C]\r\n\"w\"=\"recreated\"\r\n"
+        "[-HKCU\\Other]\r\n[HKCU\\Other]\r\n"
+        "[-hkcu\\z]\r\n"
+        "[-HKCU]\r\n[-HKEY_CURRENT_USER\\]\r\n"
+        "[-HKLM\\A]\r\n";
+    checkLookUps(file, {
+                           {kUser, u"A", u"v", true, true, sz("1")},
+                           {kUser, u"A", u"gone", true, false, {}},
+                           {kUser, u"A", u"back", true, true, sz("new")},
+                           {kUser, u"A", u"never", true, false, {}},
+                           {kUser, u"A\\B", u"v", true, false, {}},
+                           {kUser, u"A\\B\\C", u"v", true, false, {}},
+                           {kUser, u"A\\B\\C", u"w", true, true, sz("recreated")},
+                           {kUser, u"A\\BC", u"v", true, true, sz("bc")},
+                           {kUser, u"Other", u"v", true, false, {}},
+                           {kUser, u"Z", u"v", false, false, {}},
+                           {kUser, u"Z\\Y", u"v", false, false, {}},
+                           {kUser, u"Missing", u"v", false, false, {}},
+                           {kUser, u"", u"v", true, false, {}},
+                       });
+}
+
+TEST(RegistryFile, SkipsCommentsAndMalformedLines) {
+    const std::string file =
+        "REGEDIT4\r\n"
+        "; a comment\r\n"
+        "   ; an indented comment\r\n"
+        "[HKCU\\M]\r\n"
+        "\"good1\"=\"1\"\r\n"
+        "; \"commented\"=\"out\"\r\n"
+        "a line of another kind\r\n"
+        "=\"no name\"\r\n"
+        "\"bad1\"=\"unterminated\r\n"
+        "\"bad2\"=hex:01,zz,\\\r\n"
+        "  \"taken along\"=\"as part of bad2\"\r\n"
+        "\"good2\"=\"2\"\r\n"
+        "\"bad3\"=dword:1 2\r\n"
+        "\"bad4\"=hex:01,\\\r\n"
+        "  02,\\\r\n"
+        "  zz\r\n"
+        "\"good3\"=\"3\"\r\n"
+        "\"bad5\"=\"abc\\\r\n"
+        "def\"\r\n"
+        "\"good4\"=\"4\"\r\n"
+        "\"bad6\"=hex:01,\\\r\n"
+        "[HKCU\\Lost]\r\n"
+        "\"good5\"=hex:01,\\\r\n"
+        "  02,\\  \r\n"
+        "\t03\r\n"
+        "[\r\n"
+        "\"after1\"=\"x\"\r\n"
+        "[HKCU\\M]\r\n"
+        "[]\r\n"
+        "\"after2\"=\"x\"\r\n"
+        "[HKCU\\M]\r\n"
+        "[-]\r\n"
+        "\"after3\"=\"x\"\r\n";
+    checkLookUps(file, {
+                           {kUser, u"M", u"good1", true, true, sz("1")},
+                           {kUser, u"M", u"good2", true, true, sz("2")},
+                           {kUser, u"M", u"good3", true, true, sz("3")},
+                           {kUser, u"M", u"good4", true, true, sz("4")},
+                           {kUser, u"M", u"good5", true, true, {1, 2, 3}},
+                           {kUser, u"M", u"commented", true, false, {}},
+                           {kUser, u"M", u"bad1", true, false, {}},
+                           {kUser, u"M", u"bad2", true, false, {}},
+                           {kUser, u"M", u"taken along", true, false, {}},
+                           {kUser, u"M", u"bad3", true, false, {}},
+                           {kUser, u"M", u"bad4", true, false, {}},
+                           {kUser, u"M", u"bad5", true, false, {}},
+                           {kUser, u"M", u"bad6", true, false, {}},
+                           {kUser, u"Lost", u"good5", false, false, {}},
+                           {kUser, u"M", u"after1", true, false, {}},
+                           {kUser, u"M", u"after2", true, false, {}},
+                           {kUser, u"M", u"after3", true, false, {}},
+                       });
+}
+
+TEST(RegistryFile, JoinsContinuedHexData) {
+    const struct {
+        const char *what;
+        std::string data;  // after "a"=
+        bool found;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"two lines", "hex:01,02,\\\r\n  03,04", true, {1, 2, 3, 4}},
+        {"three lines", "hex:01,\\\r\n  02,\\\r\n  03", true, {1, 2, 3}},
+        {"blanks after the backslash", "hex:01,\\ \t\r\n  02", true, {1, 2}},
+        {"LF line ends", "hex:01,\\\n02", true, {1, 2}},
+        {"a break before the comma", "hex:01\\\r\n,02", true, {1, 2}},
+        {"a break right after the colon", "hex(7):\\\r\n  61,00,00,00", true, {0x61, 0, 0, 0}},
+        {"an empty line ends the data", "hex:01,\\\r\n\r\n", true, {1}},
+        {"a break inside a byte", "hex:0\\\r\n1", false, {}},
+        {"the file ends inside the value", "hex:01,02,\\", false, {}},
+        {"the file ends after the break", "hex:01,02,\\\r\n", false, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        for (bool utf16 : {false, true}) {
+            std::string text = "Windows Registry Editor Version 5.00\r\n[HKCU\\T]\r\n\"a\"=" + c.data;
+            std::string file = text;
+            if (utf16) {
+                std::u16string wide(text.begin(), text.end());
+                file = utf16File(wide);
+            }
+            Found f = lookUp(file, kUser, u"T", u"a");
+            EXPECT_TRUE(f.key);
+            EXPECT_EQ(f.value, c.found);
+            EXPECT_EQ(f.data, c.bytes);
+        }
+    }
+}
+
+// A file cut short at every length: every value whose lines are complete
+// reads as written, and nothing after the cut is invented.
+TEST(RegistryFile, ReadsWhatATruncatedFileHolds) {
+    struct Piece {
+        std::u16string text;
+        const char16_t *name;  // the value it defines, if any
+        std::vector<uint8_t> data;
+    };
+    const std::vector<Piece> pieces = {
+        {u"Windows Registry Editor Version 5.00\r\n\r\n", nullptr, {}},
+        {u"[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\TV System Services\\TVAutoTune\\TS44-0]\r\n", nullptr, {}},
+        {u"\"VideoStandard\"=dword:00000010\r\n", u"VideoStandard", {0x10, 0, 0, 0}},
+        {u"\"Name\"=\"PAL \u00e9\"\r\n", u"Name", sz16(u"PAL \u00e9")},
+        {u"@=\"default\"\r\n", nullptr, sz("default")},
+        {u"\"Bytes\"=hex:01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,18,19,\\\r\n"
+         u"  1a,1b\r\n",
+         u"Bytes",
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27}},
+        {u"\"Empty\"=hex:\r\n", u"Empty", {}},
+        {u"\"Last\"=\"x\"\r\n", u"Last", sz("x")},
+    };
+    for (bool utf16 : {true, false}) {
+        std::string file = utf16 ? "\xff\xfe" : "";
+        std::vector<size_t> starts, ends;
+        for (const Piece &p : pieces) {
+            starts.push_back(file.size());
+            file += utf16 ? utf16File(p.text).substr(2) : utf8(p.text);
+            ends.push_back(file.size());
+        }
+        for (size_t cut = 0; cut <= file.size(); ++cut) {
+            SCOPED_TRACE((utf16 ? "UTF-16LE cut at " : "UTF-8 cut at ") + std::to_string(cut));
+            const std::string part = file.substr(0, cut);
+            Found key = lookUp(part, kMachine, u"Software\\Microsoft\\TV System Services\\TVAutoTune\\TS44-0", u"");
+            // The key line is complete once its closing bracket is in.
+            EXPECT_EQ(key.key, cut >= ends[1] - (utf16 ? 4 : 2));
+            for (size_t i = 2; i < pieces.size(); ++i) {
+                Found f = lookUp(part, kMachine, u"Software\\Microsoft\\TV System Services\\TVAutoTune\\TS44-0",
+                                 pieces[i].name != nullptr ? pieces[i].name : u"");
+                if (cut >= ends[i]) {
+                    EXPECT_TRUE(f.value) << "value " << i;
+                    EXPECT_EQ(f.data, pieces[i].data) << "value " << i;
+                } else if (cut <= starts[i]) {
+                    EXPECT_FALSE(f.value) << "value " << i;
+                }
+            }
+        }
+    }
+}
+
+// Random changes to a good file: whatever the reader makes of them, it
+// stays inside its buffers (the sanitizers watch) and no value it reports
+// is larger than the text could spell.
+TEST(RegistryFile, SurvivesDamagedFiles) {
+    const std::u16string text =
+        u"Windows Registry Editor Version 5.00\r\n[HKCU\\T]\r\n\"s\"=\"str\\\\ing\"\r\n@=dword:0000002c\r\n"
+        u"\"b\"=hex:01,02,\\\r\n  03\r\n\"m\"=hex(7):61,00,00,00\r\n[-HKCU\\T\\U]\r\n[HKCU\\T\\U]\r\n\"x\"=-\r\n";
+    const std::string seeds[] = {utf16File(text), utf8(text), "REGEDIT4\r\n" + utf8(text.substr(38))};
+    uint32_t state = 12345;
+    auto random = [&state] {
+        state = state * 1103515245u + 12345u;
+        return state >> 16;
+    };
+    const char16_t *names[] = {u"s", u"", u"b", u"m", u"x"};
+    for (const std::string &seed : seeds) {
+        for (int round = 0; round < 1500; ++round) {
+            std::string file = seed;
+            int changes = 1 + static_cast<int>(random() % 8);
+            for (int i = 0; i < changes && !file.empty(); ++i) {
+                size_t at = random() % file.size();
+                switch (random() % 4) {
+                    case 0: file[at] = static_cast<char>(random()); break;
+                    case 1: file.erase(at, 1 + random() % 4); break;
+                    case 2: file.insert(at, 1, "\\\"\r\n[]-;,:("[random() % 12]); break;
+                    default: file.resize(at); break;
+                }
+            }
+            for (const char16_t *key : {u"T", u"T\\U", u""}) {
+                for (const char16_t *name : names) {
+                    Found f = lookUp(file, kUser, key, name);
+                    EXPECT_LE(f.data.size(), 2 * file.size() + 2);
+                }
+            }
+        }
+    }
+}
+
+// ---- POSIX: the file named by the environment ---------------------------------
+
+// Sets or clears QUORVEL_REGISTRY_FILE for one test and puts it back after.
+class RegistryEnvironment : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char *old = getenv("QUORVEL_REGISTRY_FILE");
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+    }
+    void TearDown() override {
+        if (had_) {
+            setenv("QUORVEL_REGISTRY_FILE", old_.c_str(), 1);
+        } else {
+            unsetenv("QUORVEL_REGISTRY_FILE");
+        }
+    }
+    static void point(const std::string &path) { setenv("QUORVEL_REGISTRY_FILE", path.c_str(), 1); }
+    static std::string writeFile(const TempDir &dir, const std::string &name, const std::string &bytes) {
+        dir.writeFile(name, bytes);
+        return (dir.path() / name).string();
+    }
+
+    TempDir dir_;
+    bool had_ = false;
+    std::string old_;
+};
+
+const std::string kSmallFile = "REGEDIT4\r\n[HKEY_CURRENT_USER\\T]\r\n\"a\"=\"x\"\r\n";
+
+TEST_F(RegistryEnvironment, NoVariableOrNoFileIsAnEmptyRegistry) {
+    std::string good = writeFile(dir_, "good.reg", kSmallFile);
+    std::filesystem::create_directory(dir_.path() / "folder.reg");
+    std::string pipe = (dir_.path() / "pipe.reg").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const struct {
+        const char *what;
+        bool set;
+        std::string value;
+        bool opens;
+    } cases[] = {
+        {"a good file", true, good, true},
+        {"no variable", false, "", false},
+        {"an empty variable", true, "", false},
+        {"a missing file", true, (dir_.path() / "missing.reg").string(), false},
+        {"a directory", true, (dir_.path() / "folder.reg").string(), false},
+        {"a pipe, which must not block", true, pipe, false},
+        {"a file that is no registry file", true, writeFile(dir_, "text.txt", "[HKCU\\T]\r\n\"a\"=\"x\"\r\n"), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.set) {
+            point(c.value);
+        } else {
+            unsetenv("QUORVEL_REGISTRY_FILE");
+        }
+        Read key = readValue(kUser, u"T", u"a", 4, 0xab);
+        EXPECT_EQ(key.opened, c.opens);
+        EXPECT_EQ(key.read, c.opens);
+        EXPECT_EQ(readValue(kUser, u"", u"a", 4).opened, c.opens);
+        EXPECT_EQ(readValue(kMachine, nullptr, u"a", 4).opened, c.opens);
+    }
+}
+
+TEST_F(RegistryEnvironment, ReadsTheFileAtEveryOpen) {
+    point(writeFile(dir_, "r.reg", kSmallFile));
+    RegistryKey before;
+    ASSERT_TRUE(openRegistryKey(kUser, u"T", &before));
+    writeFile(dir_, "r.reg", "REGEDIT4\r\n[HKEY_CURRENT_USER\\T]\r\n\"a\"=\"changed\"\r\n");
+    EXPECT_EQ(readValue(kUser, u"T", u"a", 260).buffer[0], 'c');
+    std::filesystem::remove(dir_.path() / "r.reg");
+    EXPECT_FALSE(readValue(kUser, u"T", u"a", 260).opened);
+    // A key opened before keeps what it saw.
+    uint8_t data[8] = {0};
+    uint32_t size = sizeof data;
+    EXPECT_TRUE(queryRegistryValue(before, u"a", data, &size));
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(data[0], 'x');
+    closeRegistryKey(before);
+}
+
+TEST_F(RegistryEnvironment, TakesTheFileNameAsUtf8) {
+    point(writeFile(dir_, "r\xc3\xa9gion \xe2\x82\xac.reg", kSmallFile));
+    EXPECT_TRUE(readValue(kUser, u"T", u"a", 4).read);
+}
+
+TEST_F(RegistryEnvironment, TakesFilesUpTo16MiB) {
+    const size_t limit = size_t(16) << 20;
+    std::string path = writeFile(dir_, "big.reg", kSmallFile);
+    std::filesystem::resize_file(path, limit);  // the rest reads as one line of NULs
+    point(path);
+    EXPECT_TRUE(readValue(kUser, u"T", u"a", 4).read);
+    std::filesystem::resize_file(path, limit + 1);
+    EXPECT_FALSE(readValue(kUser, u"T", u"a", 4).opened);
+}
+
+TEST_F(RegistryEnvironment, QueriesWithoutAnOpenKeyFail) {
+    point(writeFile(dir_, "r.reg", kSmallFile));
+    RegistryKey none;
+    uint8_t data[4] = {0xab, 0xab, 0xab, 0xab};
+    uint32_t size = 4;
+    EXPECT_FALSE(queryRegistryValue(none, u"a", data, &size));
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(data[0], 0xab);
+    closeRegistryKey(none);  // a key never opened closes harmlessly
+    EXPECT_FALSE(openRegistryKey(kUser, u"T", nullptr));
+}
+
+TEST_F(RegistryEnvironment, TheFixturePutsTheVariableBack) {
+    const struct {
+        const char *what;
+        bool set;
+    } cases[] = {{"unset before", false}, {"set before", true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string mine = writeFile(dir_, "mine.reg", kSmallFile);
+        if (c.set) {
+            point(mine);
+        } else {
+            unsetenv("QUORVEL_REGISTRY_FILE");
+        }
+        std::string fixtureFile;
+        {
+            TestRegistry reg;
+            const char *during = getenv("QUORVEL_REGISTRY_FILE");
+            ASSERT_NE(during, nullptr);
+            fixtureFile = during;
+            EXPECT_NE(fixtureFile, mine);
+            EXPECT_TRUE(std::filesystem::exists(fixtureFile));
+            // It starts empty: the key in my file is not there.
+            EXPECT_FALSE(readValue(kUser, u"T", u"a", 4).opened);
+            reg.setString(TestRoot::CurrentUser, "T", "a", "y");
+            EXPECT_TRUE(readValue(kUser, u"T", u"a", 4).read);
+        }
+        EXPECT_FALSE(std::filesystem::exists(fixtureFile));
+        const char *after = getenv("QUORVEL_REGISTRY_FILE");
+        if (c.set) {
+            ASSERT_NE(after, nullptr);
+            EXPECT_EQ(std::string(after), mine);
+            EXPECT_EQ(readValue(kUser, u"T", u"a", 4).buffer[0], 'x');
+        } else {
+            EXPECT_EQ(after, nullptr);
+        }
+    }
+}
+
+// The fixture writes the format the registry editor exports, which the
+// reader must take as it stands.
+TEST_F(RegistryEnvironment, TheFixtureWritesVersion5InUtf16) {
+    TestRegistry reg;
+    reg.setBinary(TestRoot::LocalMachine, "K", "b", std::vector<uint8_t>(60, 0x11));
+    reg.setString(TestRoot::LocalMachine, "K", "", "\\\"");
+    std::ifstream f(getenv("QUORVEL_REGISTRY_FILE"), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    const std::u16string expected =
+        u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"b\"=hex:"
+        u"11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\r\n"
+        u"  11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\r\n"
+        u"  11,11,11,11,11,11,11,11,11,11\r\n@=\"\\\\\\\"\"\r\n\r\n";
+    EXPECT_EQ(bytes, utf16File(expected));
+    Read b = readValue(kMachine, u"K", u"b", 60);
+    EXPECT_TRUE(b.read);
+    EXPECT_EQ(b.size, 60u);
+}
+
+#endif  // !_WIN32
+
+}  // namespace
