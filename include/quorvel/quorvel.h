@@ -63,6 +63,16 @@ extern "C" {
 /* Units an identifier buffer of Quorvel_GetVIDPID must hold. */
 #define QUORVEL_ID_UNITS 5
 
+/* Units the root buffer of Quorvel_GetLargestDiskName must hold, terminator
+ * included: a drive root ("C:\\") on Windows; on other systems any mount
+ * point the library can report (259 units at most). Nothing past them is
+ * written. */
+#if defined(_WIN32)
+#define QUORVEL_ROOT_UNITS 4
+#else
+#define QUORVEL_ROOT_UNITS 260
+#endif
+
 /* Digital broadcast type codes held in CaptureDeviceInfo.digitalType. */
 #define QUORVEL_DIGITAL_TYPE_32 32
 #define QUORVEL_DIGITAL_DVB_33 33
@@ -230,11 +240,16 @@ QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsFrequencyOffsetDevice(const QuorvelCh
 
 /* 24: 0 when the whole path exists or was created, else -1. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_CreateTreeDirectory(const QuorvelChar *path);
-/* 25: removes a directory tree; see the README for the result. */
+/* 25: removes a directory tree without following links out of it. For a
+ * plain directory: nonzero when it and everything in it was removed, 0 when
+ * something stayed; otherwise the path's attribute value, nothing removed
+ * (-1 for a missing path or a null pointer). */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_DeleteDir(const QuorvelChar *path);
-/* 26: writes the root of the fixed disk with the most free space; returns 0. */
+/* 26: writes the root of the fixed disk with the most free space into
+ * rootOut (QUORVEL_ROOT_UNITS units); leaves it untouched when there is none.
+ * Returns 0. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_GetLargestDiskName(QuorvelChar *rootOut);
-/* 27: kilobytes free on the volume, or -1. */
+/* 27: kilobytes free on the volume (2147483647 for 2 TiB or more), or -1. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_GetFreeDiskSpace(const QuorvelChar *rootPath);
 /* 28: 1 when no new file of this name can be made. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsInValidFileName(const QuorvelChar *path);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "device_file.h"
+#include "roots.h"
 #include "quorvel/quorvel.h"
 
 using namespace quorvel_tool;
@@ -202,6 +203,70 @@ int commandFeatures(const std::vector<std::string> &args) {
     return 0;
 }
 
+// ---- storage --------------------------------------------------------------
+
+bool pathArgument(const std::vector<std::string> &args, const char *usage, Units &path, int &status) {
+    if (args.size() != 1) {
+        status = usageError(usage);
+        return false;
+    }
+    if (!toUnits(args[0], path, "the path")) {
+        status = 1;
+        return false;
+    }
+    return true;
+}
+
+int commandDisks(const std::vector<std::string> &args) {
+    if (!args.empty()) return usageError("disks takes no arguments");
+    QuorvelChar largest[QUORVEL_ROOT_UNITS] = {0};
+    Quorvel_GetLargestDiskName(largest);
+    const std::string chosen = unitsToUtf8(largest);
+    std::printf("%-40s  %-12s  %16s\n", "root", "kind", "free KiB");
+    for (const auto &root : systemRoots()) {
+        Units path;
+        if (!utf8ToUnits(root.path, path)) continue;
+        const int32_t free = Quorvel_GetFreeDiskSpace(path.c_str());
+        // Roots that hold no files (process and device views) answer 0 or
+        // nothing; leave them out of the list.
+        if (free <= 0) continue;
+        std::printf("%-40s  %-12s  %16d%s\n", root.path.c_str(), root.kind.c_str(), free,
+                    root.path == chosen ? "  <- largest fixed disk" : "");
+    }
+    if (chosen.empty()) std::printf("no fixed disk with free space was found\n");
+    return 0;
+}
+
+int commandMkdir(const std::vector<std::string> &args) {
+    Units path;
+    int status = 0;
+    if (!pathArgument(args, "mkdir takes one path: quorvel mkdir PATH", path, status)) return status;
+    const int32_t result = Quorvel_CreateTreeDirectory(path.c_str());
+    std::printf("%d (%s)\n", result, result == 0 ? "the path exists" : "could not be created");
+    return result == 0 ? 0 : 1;
+}
+
+int commandRmtree(const std::vector<std::string> &args) {
+    Units path;
+    int status = 0;
+    if (!pathArgument(args, "rmtree takes one path: quorvel rmtree PATH", path, status)) return status;
+    const int32_t result = Quorvel_DeleteDir(path.c_str());
+    if (result == -1) {
+        std::printf("-1 (no such path)\n");
+        return 1;
+    }
+    std::printf("%d\n", result);
+    return 0;
+}
+
+int commandProbe(const std::vector<std::string> &args) {
+    Units path;
+    int status = 0;
+    if (!pathArgument(args, "probe takes one file name: quorvel probe PATH", path, status)) return status;
+    std::printf("exists   %d\ninvalid  %d\n", Quorvel_IsFileExist(path.c_str()), Quorvel_IsInValidFileName(path.c_str()));
+    return 0;
+}
+
 struct Command {
     const char *name;
     const char *usage;
@@ -212,7 +277,11 @@ const Command kCommands[] = {
     {"devices", "devices FILE                     every device query for each device in FILE", commandDevices},
     {"country", "country [SETTINGS]               default country and tune space", commandCountry},
     {"tvstandard", "tvstandard TUNESPACE [KIND]      analog video standard of a tune space", commandTvStandard},
-    {"features", "features FILE SETTINGS COUNTRY    teletext, channel names, frequency offset", commandFeatures},
+    {"features", "features FILE SETTINGS COUNTRY   teletext, channel names, frequency offset", commandFeatures},
+    {"disks", "disks                            free space of each root, and the largest fixed disk", commandDisks},
+    {"mkdir", "mkdir PATH                       create a directory with its parents", commandMkdir},
+    {"rmtree", "rmtree PATH                      remove a directory tree", commandRmtree},
+    {"probe", "probe PATH                       does the file exist, can the name be used", commandProbe},
 };
 
 int help() {

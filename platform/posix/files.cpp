@@ -1,0 +1,668 @@
+// Files, directories and volumes, POSIX side: what the Windows calls do, in
+// every respect the library can observe, over POSIX paths.
+//
+// Paths arrive as 16-bit units and go to the system as UTF-8. A lone low
+// surrogate U+DC80..U+DCFF stands for the single byte 0x80..0xFF, and bytes
+// that are not valid UTF-8 in a name read from the system come back as such
+// surrogates, so every name a directory holds can be named again. Any other
+// lone surrogate makes the path invalid, as a forbidden character does on
+// Windows; no such path reaches the system.
+//
+// Attributes, as Windows reports them:
+//   directory                    0x10
+//   regular file (or other)      0x20, the archive bit a new file carries
+//   read-only                    +0x01 when the owner's write bit is clear:
+//                                a property of the entry, as on Windows, not
+//                                of the caller, so it holds for root too
+//   symbolic link                0x420, never followed: a link is an entry
+//                                of its own, like a file link on Windows
+//   mounted directory in a tree  0x410: a directory on another mount than
+//                                the one being walked, which a removal never
+//                                enters
+// Nothing is hidden: a leading dot is a listing convention, not a property.
+//
+// Drive roots are the mount points of file systems that hold files, read
+// from the mount table; their drive type comes from the table entry (see
+// mountDriveType). There are no share modes or mandatory locks, so opening
+// for reading never reports a sharing violation.
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace quorvel {
+namespace platform {
+
+namespace {
+
+constexpr char kMountTable[] = "/proc/self/mounts";
+
+// A native path: PATH_MAX bytes, terminator included. Every path the library
+// builds (at most 519 units, three bytes each) fits.
+constexpr size_t kNativeBytes = 4096;
+
+// --- Text -------------------------------------------------------------------
+
+// UTF-16 to UTF-8, into `out` of `capacity` bytes. False for a lone
+// surrogate outside U+DC80..U+DCFF or a result that does not fit.
+bool toNative(const Char *text, char *out, size_t capacity, size_t *length) {
+    size_t n = 0;
+    for (size_t i = 0; text[i] != 0; ++i) {
+        uint32_t unit = text[i];
+        uint32_t code = unit;
+        unsigned char bytes[4];
+        size_t count = 0;
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            const uint32_t low = text[i + 1];
+            if (low < 0xDC00 || low > 0xDFFF) return false;
+            code = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            ++i;
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            if (unit < 0xDC80 || unit > 0xDCFF) return false;
+            bytes[count++] = static_cast<unsigned char>(unit - 0xDC00);
+        }
+        if (count == 0) {
+            if (code < 0x80) {
+                bytes[count++] = static_cast<unsigned char>(code);
+            } else if (code < 0x800) {
+                bytes[count++] = static_cast<unsigned char>(0xC0 | (code >> 6));
+                bytes[count++] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+            } else if (code < 0x10000) {
+                bytes[count++] = static_cast<unsigned char>(0xE0 | (code >> 12));
+                bytes[count++] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
+                bytes[count++] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+            } else {
+                bytes[count++] = static_cast<unsigned char>(0xF0 | (code >> 18));
+                bytes[count++] = static_cast<unsigned char>(0x80 | ((code >> 12) & 0x3F));
+                bytes[count++] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
+                bytes[count++] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+            }
+        }
+        if (n + count >= capacity) return false;
+        for (size_t k = 0; k < count; ++k) out[n++] = static_cast<char>(bytes[k]);
+    }
+    out[n] = 0;
+    if (length != nullptr) *length = n;
+    return true;
+}
+
+// The length of the valid UTF-8 sequence at `s` and its code point, or 0.
+// Overlong forms, surrogates and code points past U+10FFFF are not valid.
+size_t decodeSequence(const unsigned char *s, uint32_t *code) {
+    const unsigned char b = s[0];
+    size_t count;
+    uint32_t value;
+    uint32_t minimum;
+    if (b < 0x80) {
+        *code = b;
+        return 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        count = 2, value = b & 0x1F, minimum = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        count = 3, value = b & 0x0F, minimum = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        count = 4, value = b & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    for (size_t k = 1; k < count; ++k) {
+        // A terminator is not a continuation byte, so this stops at the end.
+        if ((s[k] & 0xC0) != 0x80) return 0;
+        value = (value << 6) | (s[k] & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    *code = value;
+    return count;
+}
+
+// UTF-8 (or any bytes) to UTF-16 into `out` of `capacity` units, terminator
+// included. The length, or -1 when it does not fit.
+int fromNative(const char *text, Char *out, int capacity) {
+    if (capacity < 1) return -1;
+    const unsigned char *s = reinterpret_cast<const unsigned char *>(text);
+    int n = 0;
+    while (*s != 0) {
+        uint32_t code;
+        size_t used = decodeSequence(s, &code);
+        if (used == 0) {
+            code = 0xDC00 + *s;
+            used = 1;
+        }
+        const int units = code >= 0x10000 ? 2 : 1;
+        if (n + units >= capacity) return -1;
+        if (units == 2) {
+            out[n++] = static_cast<Char>(0xD800 + ((code - 0x10000) >> 10));
+            out[n++] = static_cast<Char>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            out[n++] = static_cast<Char>(code);
+        }
+        s += used;
+    }
+    out[n] = 0;
+    return n;
+}
+
+// Drops trailing separators, keeping a lone "/". True when any was dropped.
+bool stripTrailingSlashes(char *path, size_t *length) {
+    bool stripped = false;
+    while (*length > 1 && path[*length - 1] == '/') {
+        path[--*length] = 0;
+        stripped = true;
+    }
+    return stripped;
+}
+
+bool startsWith(const char *s, const char *prefix) { return strncmp(s, prefix, strlen(prefix)) == 0; }
+
+// --- Attributes -------------------------------------------------------------
+
+uint32_t readOnlyBit(mode_t mode) { return (mode & S_IWUSR) != 0 ? 0u : kAttributeReadOnly; }
+
+uint32_t attributesOf(mode_t mode) {
+    if (S_ISLNK(mode)) return kAttributeReparsePoint | kAttributeArchive;
+    if (S_ISDIR(mode)) return kAttributeDirectory | readOnlyBit(mode);
+    return kAttributeArchive | readOnlyBit(mode);
+}
+
+// The type, mode and mount of an entry, links not followed. The mount is
+// told by its id where the kernel gives one, so that a bind mount of the same
+// file system counts as a mount too; else by the device.
+struct Described {
+    mode_t mode;
+    uint64_t volume;
+};
+
+bool describe(int dirFd, const char *name, int flags, Described *out) {
+    struct statx sx;
+    if (statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_MNT_ID,
+              &sx) == 0) {
+        out->mode = sx.stx_mode;
+        if ((sx.stx_mask & STATX_MNT_ID) != 0) {
+            out->volume = sx.stx_mnt_id;
+        } else {
+            out->volume = (uint64_t{1} << 63) | (uint64_t{sx.stx_dev_major} << 32) | sx.stx_dev_minor;
+        }
+        return true;
+    }
+    if (errno != ENOSYS) return false;
+    struct stat st;
+    if (fstatat(dirFd, name, &st, flags | AT_SYMLINK_NOFOLLOW) != 0) return false;
+    out->mode = st.st_mode;
+    out->volume = (uint64_t{1} << 63) | static_cast<uint64_t>(st.st_dev);
+    return true;
+}
+
+// --- Tree -------------------------------------------------------------------
+
+DIR *dirOf(const TreeDirectory &dir) { return reinterpret_cast<DIR *>(dir.handle); }
+
+// Keeps `fd` as a tree directory when it is a plain directory (attributes
+// exactly 0x10), on `volume` unless that is 0; closes it otherwise.
+bool adoptDirectory(int fd, uint64_t volume, TreeDirectory *out) {
+    if (fd < 0) return false;
+    Described d;
+    if (!describe(fd, "", AT_EMPTY_PATH, &d) || attributesOf(d.mode) != kAttributeDirectory ||
+        (volume != 0 && d.volume != volume)) {
+        close(fd);
+        return false;
+    }
+    DIR *stream = fdopendir(fd);
+    if (stream == nullptr) {
+        close(fd);
+        return false;
+    }
+    out->handle = reinterpret_cast<intptr_t>(stream);
+    out->search = 0;
+    out->volume = d.volume;
+    return true;
+}
+
+// An entry name as a native name; names are a single component.
+constexpr size_t kNativeNameBytes = 1024;
+
+// --- Mount table ------------------------------------------------------------
+
+// One line of the mount table, with its octal escapes (\040 for a space and
+// so on) decoded. Fields too long for their buffer are marked cut.
+struct MountEntry {
+    char device[256];
+    char point[kNativeBytes];
+    char type[64];
+    size_t length[3];
+    bool cut[3];
+};
+
+// Reads the table and calls `visit` for every complete entry. False when
+// the table cannot be read.
+template <typename Visit>
+bool forEachMount(const char *table, Visit &&visit) {
+    const int fd = open(table, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    MountEntry entry;
+    char *fields[3] = {entry.device, entry.point, entry.type};
+    const size_t sizes[3] = {sizeof entry.device, sizeof entry.point, sizeof entry.type};
+    int field = 0;
+    int escape = -1;  // digits of an escape read so far, or -1
+    unsigned escapeValue = 0;
+    auto reset = [&]() {
+        field = 0;
+        escape = -1;
+        for (int i = 0; i < 3; ++i) {
+            entry.length[i] = 0;
+            entry.cut[i] = false;
+            fields[i][0] = 0;
+        }
+    };
+    auto put = [&](char c) {
+        if (field > 2) return;
+        if (entry.length[field] + 1 >= sizes[field]) {
+            entry.cut[field] = true;
+            return;
+        }
+        fields[field][entry.length[field]++] = c;
+        fields[field][entry.length[field]] = 0;
+    };
+    auto flushEscape = [&]() {
+        // An unfinished escape stands for itself.
+        put('\\');
+        for (int k = escape - 1; k >= 0; --k) put(static_cast<char>('0' + ((escapeValue >> (3 * k)) & 7)));
+        escape = -1;
+    };
+    reset();
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        for (ssize_t i = 0; i < got; ++i) {
+            const char c = chunk[i];
+            if (escape >= 0) {
+                if (c >= '0' && c <= '7') {
+                    escapeValue = escapeValue * 8 + static_cast<unsigned>(c - '0');
+                    if (++escape == 3) {
+                        // A decoded NUL would end the field early; keep it escaped.
+                        if (escapeValue == 0 || escapeValue > 0xFF) {
+                            flushEscape();
+                        } else {
+                            put(static_cast<char>(escapeValue));
+                        }
+                        escape = -1;
+                    }
+                    continue;
+                }
+                flushEscape();
+            }
+            if (c == '\n') {
+                if (field >= 2 && entry.length[2] > 0) visit(entry);
+                reset();
+            } else if (c == ' ' || c == '\t') {
+                if (field < 3) ++field;
+            } else if (c == '\\') {
+                escape = 0;
+                escapeValue = 0;
+            } else {
+                put(c);
+            }
+        }
+    }
+    if (escape >= 0) flushEscape();
+    if (field >= 2 && entry.length[2] > 0) visit(entry);
+    close(fd);
+    return true;
+}
+
+bool typeIn(const char *type, const char *const *list) {
+    for (; *list != nullptr; ++list) {
+        if (strcmp(type, *list) == 0) return true;
+    }
+    return false;
+}
+
+// File systems that hold no files of their own: kernel interfaces, control
+// files, device nodes. They are no drives.
+const char *const kPseudoTypes[] = {
+    "proc",     "sysfs",      "devtmpfs",  "devpts",     "cgroup",  "cgroup2",    "mqueue",
+    "debugfs",  "tracefs",    "securityfs", "pstore",    "bpf",     "autofs",     "binfmt_misc",
+    "configfs", "fusectl",    "hugetlbfs", "nsfs",       "rpc_pipefs", "selinuxfs", "efivarfs",
+    "nfsd",     "fuse.lxcfs", nullptr,
+};
+
+// File systems served over a network or from a host to a guest.
+const char *const kRemoteTypes[] = {
+    "nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph", "glusterfs",
+    "9p",  "virtiofs", "davfs", "lustre", "beegfs", "gpfs", nullptr,
+};
+
+const char *const kOpticalTypes[] = {"iso9660", "udf", nullptr};
+
+const char *const kRamTypes[] = {"tmpfs", "ramfs", "rootfs", nullptr};
+
+bool isPseudo(const char *type) { return typeIn(type, kPseudoTypes); }
+
+// Whether the block device `device` names has removable media: the same
+// flag the system's removable-drive type rests on on Windows. A partition
+// carries its disk's flag.
+bool hasRemovableMedia(const char *device) {
+    if (device[0] != '/') return false;
+    struct stat st;
+    if (stat(device, &st) != 0 || !S_ISBLK(st.st_mode)) return false;
+    const unsigned deviceMajor = major(st.st_rdev);
+    const unsigned deviceMinor = minor(st.st_rdev);
+    const char *const forms[] = {"/sys/dev/block/%u:%u/removable", "/sys/dev/block/%u:%u/../removable"};
+    for (const char *form : forms) {
+        char path[96];
+        snprintf(path, sizeof path, form, deviceMajor, deviceMinor);
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        char flag = 0;
+        const ssize_t got = read(fd, &flag, 1);
+        close(fd);
+        return got == 1 && flag == '1';
+    }
+    return false;
+}
+
+}  // namespace
+
+// --- Directories and attributes -----------------------------------------------
+
+CreateDirectoryResult createDirectory(const Char *path) {
+    char native[kNativeBytes];
+    if (!toNative(path, native, sizeof native, nullptr)) return CreateDirectoryResult::Failed;
+    if (mkdir(native, 0777) == 0) return CreateDirectoryResult::Created;
+    // EEXIST also for a file or a link of that name, as on Windows.
+    return errno == EEXIST ? CreateDirectoryResult::AlreadyExists : CreateDirectoryResult::Failed;
+}
+
+uint32_t fileAttributes(const Char *path) {
+    char native[kNativeBytes];
+    size_t length;
+    if (!toNative(path, native, sizeof native, &length)) return kInvalidAttributes;
+    // "dir/" describes the directory; a link is described itself even with
+    // a separator after it; any other entry with one names nothing.
+    const bool stripped = stripTrailingSlashes(native, &length);
+    struct stat st;
+    if (lstat(native, &st) != 0) return kInvalidAttributes;
+    if (stripped && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) return kInvalidAttributes;
+    return attributesOf(st.st_mode);
+}
+
+// --- Tree removal -------------------------------------------------------------
+
+bool openTreeRoot(const Char *path, TreeDirectory *out) {
+    char native[kNativeBytes];
+    size_t length;
+    if (!toNative(path, native, sizeof native, &length)) return false;
+    stripTrailingSlashes(native, &length);
+    // The path as named: the mount it lies on is the tree's volume.
+    return adoptDirectory(open(native, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), 0, out);
+}
+
+bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char *, TreeDirectory *out) {
+    char native[kNativeNameBytes];
+    if (!toNative(name, native, sizeof native, nullptr)) return false;
+    // Relative to the open parent and without following a link, so an entry
+    // swapped for a link meanwhile fails to open; one swapped for a mount is
+    // refused by its volume.
+    const int fd = openat(dirfd(dirOf(parent)), native, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return adoptDirectory(fd, parent.volume, out);
+}
+
+void closeTreeDirectory(TreeDirectory *dir) {
+    if (dir->handle != 0) closedir(dirOf(*dir));
+    dir->handle = 0;
+    dir->search = 0;
+}
+
+bool findFirstEntry(TreeDirectory *dir, const Char *, DirectoryEntry *entry) {
+    // "*.*" matches every name, so the listing is the whole directory.
+    rewinddir(dirOf(*dir));
+    dir->search = 1;
+    return findNextEntry(dir, entry);
+}
+
+bool findNextEntry(TreeDirectory *dir, DirectoryEntry *entry) {
+    if (dir->search == 0) return false;
+    DIR *stream = dirOf(*dir);
+    const struct dirent *e = readdir(stream);
+    if (e == nullptr) return false;
+    entry->length = fromNative(e->d_name, entry->name, entry->capacity);
+    const bool dot = e->d_name[0] == '.' && (e->d_name[1] == 0 || (e->d_name[1] == '.' && e->d_name[2] == 0));
+    if (dot) {
+        // Only ever skipped by name; what they lead to is never examined.
+        entry->attributes = kAttributeDirectory;
+        return true;
+    }
+    switch (e->d_type) {
+    case DT_REG:
+        // The listing's type settles everything a removal decides for a file;
+        // the read-only bit is looked up by the deletion itself.
+        entry->attributes = kAttributeArchive;
+        return true;
+    case DT_LNK:
+        entry->attributes = kAttributeReparsePoint | kAttributeArchive;
+        return true;
+    default:
+        break;
+    }
+    // Directories, and entries whose type the listing does not give: exact
+    // attributes, with a mount on another volume marked as a reparse point.
+    Described d;
+    if (!describe(dirfd(stream), e->d_name, 0, &d)) {
+        entry->attributes = kInvalidAttributes;
+        return true;
+    }
+    entry->attributes = attributesOf(d.mode);
+    if (S_ISDIR(d.mode) && d.volume != dir->volume) entry->attributes |= kAttributeReparsePoint;
+    return true;
+}
+
+void findClose(TreeDirectory *dir) { dir->search = 0; }
+
+void deleteTreeFile(const TreeDirectory &parent, const Char *name, const Char *) {
+    char native[kNativeNameBytes];
+    if (!toNative(name, native, sizeof native, nullptr)) return;
+    const int fd = dirfd(dirOf(parent));
+    struct stat st;
+    if (fstatat(fd, native, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    // DeleteFileW refuses directories and read-only files; unlinkat removes a
+    // link itself, never what it points at.
+    if (S_ISDIR(st.st_mode)) return;
+    if (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0) return;
+    unlinkat(fd, native, 0);
+}
+
+int32_t removeTreeChild(const TreeDirectory &parent, const Char *name, const Char *) {
+    char native[kNativeNameBytes];
+    if (!toNative(name, native, sizeof native, nullptr)) return 0;
+    return unlinkat(dirfd(dirOf(parent)), native, AT_REMOVEDIR) == 0 ? 1 : 0;
+}
+
+int32_t removeDirectory(const Char *path) {
+    char native[kNativeBytes];
+    size_t length;
+    if (!toNative(path, native, sizeof native, &length)) return 0;
+    stripTrailingSlashes(native, &length);
+    return rmdir(native) == 0 ? 1 : 0;
+}
+
+// --- Volumes -------------------------------------------------------------------
+
+// Drive types from a mount's table entry, first rule that applies:
+//   no files of its own (proc, sysfs, cgroup, ...)    no root (1)
+//   network or host share (nfs, cifs, smb3, 9p, ...),
+//     and any FUSE file system except fuseblk, which
+//     a local block device backs                        remote (4)
+//   iso9660, udf                                      optical (5)
+//   tmpfs, ramfs, rootfs, or a /dev/zram device       RAM disk (6)
+//   a block device whose media is removable           removable (2)
+//   anything else                                     fixed (3)
+uint32_t mountDriveType(const char *fsType, const char *device) {
+    if (isPseudo(fsType)) return kDriveNoRootDir;
+    if (typeIn(fsType, kRemoteTypes) || strcmp(fsType, "fuse") == 0 || startsWith(fsType, "fuse.")) {
+        return kDriveRemote;
+    }
+    if (typeIn(fsType, kOpticalTypes)) return kDriveCdRom;
+    if (typeIn(fsType, kRamTypes) || startsWith(device, "/dev/zram")) return kDriveRamDisk;
+    if (hasRemovableMedia(device)) return kDriveRemovable;
+    return kDriveFixed;
+}
+
+uint32_t driveStringsFromTable(const char *table, uint32_t capacity, Char *buffer) {
+    if (capacity < 2) return 0;
+    uint32_t used = 0;
+    const bool read = forEachMount(table, [&](const MountEntry &m) {
+        if (m.cut[1] || m.cut[2] || m.length[1] == 0 || isPseudo(m.type)) return;
+        // Room for the root, its terminator and the list's final NUL.
+        Char *at = buffer + used;
+        const int length = fromNative(m.point, at, static_cast<int>(capacity - used) - 1);
+        if (length <= 0) return;
+        // A mount point mounted over is listed once.
+        for (uint32_t pos = 0; pos < used;) {
+            int k = 0;
+            while (buffer[pos + k] != 0 && buffer[pos + k] == at[k]) ++k;
+            if (buffer[pos + k] == 0 && at[k] == 0) return;
+            while (buffer[pos] != 0) ++pos;
+            ++pos;
+        }
+        used += static_cast<uint32_t>(length) + 1;
+    });
+    if (!read) return 0;
+    buffer[used] = 0;
+    return used;
+}
+
+uint32_t driveTypeFromTable(const char *table, const Char *root) {
+    char native[kNativeBytes];
+    size_t length;
+    if (!toNative(root, native, sizeof native, &length)) return kDriveNoRootDir;
+    stripTrailingSlashes(native, &length);
+    // The last entry for a mount point is the one on top.
+    char type[sizeof(MountEntry::type)] = {0};
+    char device[sizeof(MountEntry::device)] = {0};
+    bool found = false;
+    forEachMount(table, [&](const MountEntry &m) {
+        if (m.cut[1] || m.cut[2] || strcmp(m.point, native) != 0) return;
+        memcpy(type, m.type, sizeof type);
+        memcpy(device, m.device, sizeof device);
+        found = true;
+    });
+    return found ? mountDriveType(type, device) : kDriveNoRootDir;
+}
+
+uint32_t logicalDriveStrings(uint32_t capacity, Char *buffer) {
+    return driveStringsFromTable(kMountTable, capacity, buffer);
+}
+
+uint32_t driveType(const Char *root) { return driveTypeFromTable(kMountTable, root); }
+
+namespace {
+
+uint64_t saturatingProduct(uint64_t a, uint64_t b) {
+    if (a != 0 && b > UINT64_MAX / a) return UINT64_MAX;
+    return a * b;
+}
+
+// The volume figures of the directory `root` names (links followed, as any
+// path on Windows leads through a junction).
+bool volumeOf(const Char *root, struct statvfs *out) {
+    char native[kNativeBytes];
+    if (!toNative(root, native, sizeof native, nullptr)) return false;
+    struct stat st;
+    if (stat(native, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    return statvfs(native, out) == 0;
+}
+
+uint32_t clampToUnsigned32(uint64_t value) { return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value); }
+
+}  // namespace
+
+bool diskFreeSpaceEx(const Char *root, VolumeSpace *out) {
+    struct statvfs v;
+    if (!volumeOf(root, &v)) return false;
+    const uint64_t unit = v.f_frsize != 0 ? v.f_frsize : v.f_bsize;
+    out->freeForCaller = saturatingProduct(v.f_bavail, unit);
+    out->total = saturatingProduct(v.f_blocks, unit);
+    out->totalFree = saturatingProduct(v.f_bfree, unit);
+    return true;
+}
+
+bool diskFreeSpace(const Char *root, ClusterSpace *out) {
+    struct statvfs v;
+    if (!volumeOf(root, &v)) return false;
+    const uint64_t unit = v.f_frsize != 0 ? v.f_frsize : v.f_bsize;
+    // A cluster is the file system's fragment; it is told in 512-byte sectors
+    // where it divides into them. Counts past 32 bits are capped.
+    if (unit % 512 == 0 && unit / 512 <= UINT32_MAX) {
+        out->bytesPerSector = 512;
+        out->sectorsPerCluster = static_cast<uint32_t>(unit / 512);
+    } else {
+        out->bytesPerSector = clampToUnsigned32(unit);
+        out->sectorsPerCluster = 1;
+    }
+    out->freeClusters = clampToUnsigned32(v.f_bfree);
+    out->totalClusters = clampToUnsigned32(v.f_blocks);
+    return true;
+}
+
+int32_t mulDiv(int32_t a, int32_t b, int32_t c) {
+    if (c == 0) return -1;
+    int64_t number = a;
+    int64_t divisor = c;
+    if (divisor < 0) {
+        number = -number;
+        divisor = -divisor;
+    }
+    // |a * b| < 2^62, so neither the product nor the rounding overflows.
+    const int64_t product = number * b;
+    const int64_t half = divisor / 2;
+    const int64_t result = product >= 0 ? (product + half) / divisor : (product - half) / divisor;
+    if (result > INT32_MAX || result < INT32_MIN) return -1;
+    return static_cast<int32_t>(result);
+}
+
+// --- File probes ---------------------------------------------------------------
+
+OpenResult openForRead(const Char *path) {
+    char native[kNativeBytes];
+    if (!toNative(path, native, sizeof native, nullptr)) return OpenResult::Absent;
+    // Non-blocking, so that a FIFO does not wait for a writer.
+    const int fd = open(native, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return OpenResult::Absent;
+    struct stat st;
+    const bool directory = fstat(fd, &st) != 0 || S_ISDIR(st.st_mode);
+    close(fd);
+    return directory ? OpenResult::Absent : OpenResult::Opened;
+}
+
+ProbeResult createProbe(const Char *path) {
+    char native[kNativeBytes];
+    if (!toNative(path, native, sizeof native, nullptr)) return ProbeResult::Failed;
+    // O_EXCL: nothing that has the name is opened, truncated or followed.
+    const int fd = open(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        if (errno != EEXIST) return ProbeResult::Failed;
+        struct stat st;
+        return stat(native, &st) == 0 && S_ISDIR(st.st_mode) ? ProbeResult::Failed : ProbeResult::Exists;
+    }
+    struct stat made;
+    const bool known = fstat(fd, &made) == 0;
+    close(fd);
+    // There is no unlink by descriptor: the name is removed only while it
+    // still leads to the file made here. Where others may rename entries
+    // (a shared directory with the sticky bit) they cannot rename this one,
+    // which belongs to the caller.
+    struct stat now;
+    if (known && lstat(native, &now) == 0 && now.st_dev == made.st_dev && now.st_ino == made.st_ino) unlink(native);
+    return ProbeResult::Created;
+}
+
+}  // namespace platform
+}  // namespace quorvel
