@@ -44,21 +44,6 @@ constexpr int32_t kInvalid = -1;  // INVALID_FILE_ATTRIBUTES read as a signed nu
 U16String str(const fs::path &p) { return TempDir::toU16(p); }
 U16String withSep(const fs::path &p) { return str(p) + kSep; }
 
-bool present(const fs::path &p) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(p, ec));
-}
-
-void makeFile(const fs::path &p, const std::string &bytes = "data") {
-    std::ofstream f(p, std::ios::binary | std::ios::trunc);
-    f << bytes;
-}
-
-std::string readFile(const fs::path &p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
 void makeReadOnly(const fs::path &p) {
 #if defined(_WIN32)
     SetFileAttributesW(p.c_str(), GetFileAttributesW(p.c_str()) | FILE_ATTRIBUTE_READONLY);

@@ -7,8 +7,9 @@
 // file that could not be read stays unread for the rest of the call.
 //
 // Opening, and where it differs from Windows:
-//  - The path's UTF-16 is converted to UTF-8 for open(). A path holding a
-//    lone surrogate names no Linux file; it reads as a missing file.
+//  - The path's UTF-16 is converted to the system's bytes as every path of
+//    the library is (native_path.h); one that cannot be, or is longer than
+//    the system's path limit, reads as a missing file.
 //  - The path is used as given: no 260-unit limit, no search of a Windows
 //    directory for a bare file name, '\' is an ordinary character.
 //  - Anything but a regular file (a directory, a FIFO, a device) reads as an
@@ -26,51 +27,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/posix/native_path.h"
 #include "platform/posix/profile_parse.h"
 
 namespace quorvel {
 namespace platform {
 
 namespace {
-
-// The path in UTF-8, NUL-terminated, from malloc; null for a lone surrogate
-// or when memory runs out.
-char *utf8Path(const Char *path) {
-    size_t units = 0;
-    while (path[units] != 0) ++units;
-    // Three bytes per unit at most: a surrogate pair is two units, four bytes.
-    char *out = static_cast<char *>(malloc(units * 3 + 1));
-    if (!out) return nullptr;
-    size_t n = 0;
-    for (size_t i = 0; i < units; ++i) {
-        uint32_t c = path[i];
-        if (c >= 0xD800 && c <= 0xDFFF) {
-            if (c >= 0xDC00 || i + 1 == units || path[i + 1] < 0xDC00 || path[i + 1] > 0xDFFF) {
-                free(out);
-                return nullptr;
-            }
-            c = 0x10000 + ((c - 0xD800) << 10) + (path[i + 1] - 0xDC00u);
-            ++i;
-        }
-        if (c < 0x80) {
-            out[n++] = static_cast<char>(c);
-        } else if (c < 0x800) {
-            out[n++] = static_cast<char>(0xC0 | (c >> 6));
-            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out[n++] = static_cast<char>(0xE0 | (c >> 12));
-            out[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out[n++] = static_cast<char>(0xF0 | (c >> 18));
-            out[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    out[n] = 0;
-    return out;
-}
 
 // Reads an open regular file whole. Null when it is not a regular file, is
 // too large, cannot be read, or memory runs out.
@@ -103,15 +66,14 @@ ProfileData *readOpenFile(int fd) {
 }
 
 ProfileData *loadProfile(const Char *path) {
-    char *name = utf8Path(path);
-    if (!name) return nullptr;
+    char name[kNativeBytes];
+    if (!toNative(path, name, sizeof name, nullptr)) return nullptr;
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused
     // by readOpenFile, and a regular file ignores the flag.
     int fd;
     do {
         fd = open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
-    free(name);
     if (fd < 0) return nullptr;
     ProfileData *data = readOpenFile(fd);
     close(fd);

@@ -29,21 +29,6 @@ namespace platform = quorvel::platform;
 
 U16String str(const fs::path &p) { return TempDir::toU16(p); }
 
-void makeFile(const fs::path &p, const std::string &bytes = "data") {
-    std::ofstream f(p, std::ios::binary | std::ios::trunc);
-    f << bytes;
-}
-
-std::string readFile(const fs::path &p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-bool present(const fs::path &p) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(p, ec));
-}
-
 void makeReadOnly(const fs::path &p) {
 #if defined(_WIN32)
     SetFileAttributesW(p.c_str(), GetFileAttributesW(p.c_str()) | FILE_ATTRIBUTE_READONLY);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "support/test_support.h"
@@ -62,6 +63,23 @@ private:
     static long processId();
     std::filesystem::path path_;
 };
+
+// Small file helpers for tests that build trees by hand.
+inline void makeFile(const std::filesystem::path &p, const std::string &bytes = "data") {
+    std::ofstream f(p, std::ios::binary | std::ios::trunc);
+    f << bytes;
+}
+
+inline std::string readFile(const std::filesystem::path &p) {
+    std::ifstream f(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// Whether anything, a dangling link included, stands at `p`.
+inline bool present(const std::filesystem::path &p) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(p, ec));
+}
 
 #if defined(_WIN32)
 #include <process.h>
