@@ -64,6 +64,28 @@ run_build native -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON
 quorvel_wine_start
 trap quorvel_wine_stop EXIT
 run_build win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+quorvel_wine_stop
+trap - EXIT
+
+# Every fuzz target briefly on its seed corpus, so a fixed crash that comes
+# back fails the run.
+CC=clang CXX=clang++ run_build fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_FUZZ=ON -DQUORVEL_SANITIZE=ON \
+  -DQUORVEL_TESTS=OFF
+
+# The stress tests, with every export called from several threads at once.
+if [ -d "$root/tests/stress" ] && ls "$root"/tests/stress/*_test.cpp >/dev/null 2>&1; then
+  run_build tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_TSAN=ON
+fi
+
+# Static analysis over the whole tree, with the checks chosen in .clang-tidy.
+if [ -f "$root/.clang-tidy" ]; then
+  echo "== clang-tidy"
+  if "$root/scripts/tidy.sh" "$build/native"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1)); status=1
+  fi
+fi
 
 echo
 if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi

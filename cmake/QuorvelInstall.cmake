@@ -1,0 +1,1 @@
+# Install rules: the header, the libraries, the tool, package configuration.
