@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <cctype>
+#include <filesystem>
 #include <fstream>
 
 namespace quorvel_tool {
@@ -114,27 +116,40 @@ std::string unitsToUtf8(const QuorvelChar *units) {
     return out;
 }
 
-bool parseNumber(const std::string &text, int32_t &value) {
-    if (text.empty()) return false;
-    const char *s = text.c_str();
+NumberStatus parseNumber(const std::string &text, int32_t &value) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char *digits = text.c_str() + (hex ? 2 : 0);
+    if (*digits == 0 || std::isspace(static_cast<unsigned char>(*digits))) return NumberStatus::Malformed;
     char *end = nullptr;
     errno = 0;
-    long long v;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        unsigned long long u = std::strtoull(s + 2, &end, 16);
-        if (errno != 0 || *end != 0 || end == s + 2 || u > 0xFFFFFFFFull) return false;
-        v = static_cast<long long>(static_cast<int32_t>(static_cast<uint32_t>(u)));  // bit pattern
-    } else {
-        v = std::strtoll(s, &end, 10);
-        if (errno != 0 || *end != 0 || v < INT32_MIN || v > INT32_MAX) return false;
+    if (hex) {
+        if (*digits == '-' || *digits == '+') return NumberStatus::Malformed;
+        unsigned long long u = std::strtoull(digits, &end, 16);
+        if (*end != 0) return NumberStatus::Malformed;
+        if (errno == ERANGE || u > 0xFFFFFFFFull) return NumberStatus::OutOfRange;
+        value = static_cast<int32_t>(static_cast<uint32_t>(u));  // the bit pattern
+        return NumberStatus::Ok;
     }
+    long long v = std::strtoll(digits, &end, 10);
+    if (*end != 0) return NumberStatus::Malformed;
+    if (errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return NumberStatus::OutOfRange;
     value = static_cast<int32_t>(v);
-    return true;
+    return NumberStatus::Ok;
 }
+
+std::string numberProblem(const std::string &what, const std::string &text, NumberStatus status) {
+    if (status == NumberStatus::OutOfRange)
+        return what + " '" + text + "' is out of range (-2147483648 to 2147483647, or 0x0 to 0xFFFFFFFF)";
+    return what + " '" + text + "' is not a number";
+}
+
+// A bound on what one file may describe, so a runaway file is refused
+// rather than read into memory without end.
+constexpr size_t kMaxDevices = 10000;
 
 bool readDeviceFile(const std::string &path, std::vector<DeviceEntry> &devices, std::string &error) {
     devices.clear();
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     if (!in) {
         error = path + ": cannot open the file";
         return false;
@@ -152,6 +167,7 @@ bool readDeviceFile(const std::string &path, std::vector<DeviceEntry> &devices, 
         const std::string t = trim(line);
         if (t.empty() || t[0] == '#' || t[0] == ';') continue;
         if (t == "[device]") {
+            if (read.size() >= kMaxDevices) return fail("more than " + std::to_string(kMaxDevices) + " devices");
             DeviceEntry e;
             std::memset(&e.record, 0, sizeof e.record);
             e.videoStandard = QUORVEL_VIDEO_NTSC_M;
@@ -171,14 +187,15 @@ bool readDeviceFile(const std::string &path, std::vector<DeviceEntry> &devices, 
         } else if (key == "path") {
             if (!setString(e.record.devicePath, value, why)) return fail("path " + why);
         } else if (key == "videoStandard") {
-            if (!parseNumber(value, e.videoStandard)) return fail("videoStandard: '" + value + "' is not a 32-bit number");
+            NumberStatus st = parseNumber(value, e.videoStandard);
+            if (st != NumberStatus::Ok) return fail(numberProblem("videoStandard", value, st));
         } else {
             const Field *field = nullptr;
             for (const auto &f : kFields)
                 if (key == f.name) field = &f;
             if (field == nullptr) return fail("unknown field '" + key + "'");
-            if (!parseNumber(value, e.record.*(field->member)))
-                return fail(key + ": '" + value + "' is not a 32-bit number");
+            NumberStatus st = parseNumber(value, e.record.*(field->member));
+            if (st != NumberStatus::Ok) return fail(numberProblem(key, value, st));
         }
     }
     if (in.bad()) return fail("read error");

@@ -24,8 +24,11 @@ bool readDeviceFile(const std::string &path, std::vector<DeviceEntry> &devices, 
 bool utf8ToUnits(const std::string &text, std::basic_string<QuorvelChar> &out);
 std::string unitsToUtf8(const QuorvelChar *units);
 
-// A 32-bit number in decimal or 0x-hexadecimal; false when malformed or out of range.
-bool parseNumber(const std::string &text, int32_t &value);
+// A 32-bit number in decimal, or in 0x-hexadecimal (any 32-bit pattern).
+enum class NumberStatus { Ok, Malformed, OutOfRange };
+NumberStatus parseNumber(const std::string &text, int32_t &value);
+// "what 'text' ..." for a number that did not parse.
+std::string numberProblem(const std::string &what, const std::string &text, NumberStatus status);
 
 }  // namespace quorvel_tool
 

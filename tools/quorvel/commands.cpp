@@ -1,0 +1,365 @@
+#include "commands.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "device_file.h"
+#include "quorvel/quorvel.h"
+#include "roots.h"
+
+namespace quorvel_tool {
+
+namespace {
+
+using Units = std::basic_string<QuorvelChar>;
+
+bool fail(Failure &failure, int status, std::string message) {
+    failure.status = status;
+    failure.message = std::move(message);
+    return false;
+}
+
+bool units(const std::string &textIn, const char *what, Units &out, Failure &failure) {
+    if (utf8ToUnits(textIn, out)) return true;
+    return fail(failure, 1, std::string(what) + " is not valid UTF-8");
+}
+
+bool number(const std::string &textIn, const char *what, int32_t &out, Failure &failure) {
+    NumberStatus st = parseNumber(textIn, out);
+    return st == NumberStatus::Ok || fail(failure, 2, numberProblem(what, textIn, st));
+}
+
+bool devicesFrom(const std::string &path, std::vector<DeviceEntry> &devices, Failure &failure) {
+    std::string error;
+    return readDeviceFile(path, devices, error) || fail(failure, 1, error);
+}
+
+std::string hex32(int32_t v) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(v));
+    return buffer;
+}
+
+const char *standardName(int32_t standard) {
+    switch (standard) {
+        case QUORVEL_VIDEO_NONE: return "none";
+        case QUORVEL_VIDEO_NTSC_M: return "NTSC-M";
+        case QUORVEL_VIDEO_NTSC_M_J: return "NTSC-M-J";
+        case QUORVEL_VIDEO_NTSC_433: return "NTSC-4.43";
+        case QUORVEL_VIDEO_PAL_B: return "PAL-B";
+        case QUORVEL_VIDEO_PAL_D: return "PAL-D";
+        case QUORVEL_VIDEO_PAL_I: return "PAL-I";
+        case QUORVEL_VIDEO_PAL_M: return "PAL-M";
+        case QUORVEL_VIDEO_PAL_N: return "PAL-N";
+        case QUORVEL_VIDEO_SECAM_B: return "SECAM-B";
+        case QUORVEL_VIDEO_SECAM_D: return "SECAM-D";
+        case QUORVEL_VIDEO_SECAM_G: return "SECAM-G";
+        case QUORVEL_VIDEO_SECAM_K: return "SECAM-K";
+        case QUORVEL_VIDEO_SECAM_L: return "SECAM-L";
+        default: return "not a single standard";
+    }
+}
+
+void standardFields(Section &s, int32_t standard) {
+    s.field("standard", "standard", text(standardName(standard)));
+    s.field("standard_value", "value", text(hex32(standard)));
+}
+
+// ---- devices --------------------------------------------------------------
+
+void deviceTable(const std::vector<DeviceEntry> &devices, Section &s) {
+    s.columns = {{"index", "#"},         {"name", "device"},         {"digital", "dig"},   {"analog", "ana"},
+                 {"analog_tv", "tv"},    {"analog_radio", "radio"},  {"list_type", "list"}, {"list_type_coarse", "coarse"},
+                 {"cable_input", "cable"}, {"subtitle", "sub"},      {"subtitle_suppressed", "sub-s"},
+                 {"dvb_subtitle_lcn", "dvb"}, {"atsc", "atsc"},       {"tdmb", "tdmb"},     {"isdbt", "isdbt"},
+                 {"mpeg_stream", "mpeg"}, {"dv", "dv"},              {"hdv", "hdv"},       {"time_shift", "shift"},
+                 {"audio_device", "audio"}, {"vendor_id", "vid"},    {"product_id", "pid"}, {"same_as", "same"}};
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const CaptureDeviceInfo *d = &devices[i].record;
+        const int32_t standard = devices[i].videoStandard;
+        QuorvelChar vid[QUORVEL_ID_UNITS] = {0}, pid[QUORVEL_ID_UNITS] = {0};
+        Quorvel_GetVIDPID(d->devicePath, vid, pid);
+        Value same = missing();
+        for (size_t j = 0; j < i; ++j) {
+            if (Quorvel_IsSameVideoDeviceEx(d, &devices[j].record)) {
+                same = num(static_cast<int64_t>(j + 1));
+                break;
+            }
+        }
+        s.rows.push_back({num(static_cast<int64_t>(i + 1)), text(devices[i].label), num(Quorvel_IsDigitalDevice(d)),
+                          num(Quorvel_IsAnalogDevice(d)), num(Quorvel_IsAnalogTV(d)), num(Quorvel_IsAnalogRadio(d)),
+                          num(Quorvel_GetChannelListType(d, 0)), num(Quorvel_GetChannelListType(d, 1)),
+                          num(Quorvel_IsSupportCableInput(d)), num(Quorvel_IsDeviceSupportSubtitle(d, standard, 0, 0)),
+                          num(Quorvel_IsDeviceSupportSubtitle(d, standard, 0, 1)), num(Quorvel_IsDVBSubtitle(d)),
+                          num(Quorvel_IsATSCDevice(d)), num(Quorvel_IsTDMBDevice(d)), num(Quorvel_IsISDBTDevice(d)),
+                          num(Quorvel_IsMPEGStream(d)), num(Quorvel_IsDV(d)), num(Quorvel_IsHDV(d)),
+                          num(Quorvel_IsDeviceSupportTimeShift(d)), num(Quorvel_IsUseAudioDevice(d)),
+                          vid[0] ? text(unitsToUtf8(vid)) : missing(), pid[0] ? text(unitsToUtf8(pid)) : missing(),
+                          same});
+    }
+    s.notes = {"",
+               "dig/ana/tv/radio: the record's flags as the library reports them; list: channel-list type",
+               "(coarse: 10 digital, 1 not); sub: subtitles at the device's standard (sub-s: suppressed);",
+               "dvb: DVB subtitles and LCN; shift: time shift; audio: needs a separate audio device;",
+               "vid/pid: from the device path; same: the first earlier entry describing the same device."};
+}
+
+bool runDevices(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    std::vector<DeviceEntry> devices;
+    if (!devicesFrom(args[0], devices, failure)) return false;
+    deviceTable(devices, out.add("devices", ""));
+    return true;
+}
+
+bool runMatch(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    std::vector<DeviceEntry> devices;
+    Units name, path;
+    if (!devicesFrom(args[0], devices, failure) || !units(args[1], "the name", name, failure)) return false;
+    if (args.size() > 2 && !units(args[2], "the path", path, failure)) return false;
+    Section &s = out.add("matches", "");
+    s.columns = {{"index", "#"}, {"name", "device"}, {"same", "same device"}};
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const int32_t same = Quorvel_IsSameVideoDevice(&devices[i].record, name.c_str(),
+                                                       args.size() > 2 ? path.c_str() : nullptr);
+        s.rows.push_back({num(static_cast<int64_t>(i + 1)), text(devices[i].label), flag(same != 0)});
+    }
+    return true;
+}
+
+bool runVidPid(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    Units path;
+    if (!units(args[0], "the path", path, failure)) return false;
+    QuorvelChar vid[QUORVEL_ID_UNITS] = {0}, pid[QUORVEL_ID_UNITS] = {0};
+    Quorvel_GetVIDPID(path.c_str(), vid, pid);
+    out.add("ids", "")
+        .field("vendor_id", "vendor id", vid[0] ? text(unitsToUtf8(vid)) : missing())
+        .field("product_id", "product id", pid[0] ? text(unitsToUtf8(pid)) : missing());
+    return true;
+}
+
+bool runStandard(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    int32_t standard = 0;
+    if (!number(args[0], "video standard", standard, failure)) return false;
+    Section &s = out.add("standard", "");
+    standardFields(s, standard);
+    s.field("ntsc", "NTSC", flag(Quorvel_IsNTSC(standard) != 0));
+    return true;
+}
+
+bool runProperty(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    int32_t value = 0, mask = 0, set = 0;
+    if (!number(args[0], "value", value, failure) || !number(args[1], "mask", mask, failure) ||
+        !number(args[2], "set flag", set, failure))
+        return false;
+    const int32_t result = Quorvel_MakeCaptureProperty(value, mask, set);
+    out.add("property", "").field("value", "value", num(result)).field("hex", "hex", text(hex32(result)));
+    return true;
+}
+
+bool runAudioPin(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    int32_t kind = 0;
+    if (!number(args[0], "pin kind", kind, failure)) return false;
+    out.add("audio_pin", "").field("use_audio_pin", "use audio pin", flag(Quorvel_IsUseAudioPin(kind) != 0));
+    return true;
+}
+
+// ---- region ---------------------------------------------------------------
+
+void regionSection(const QuorvelChar *settings, Section &s) {
+    // 0 stays when the older country setting answers, which names no tune space.
+    int32_t country = 0, tuneSpace = 0;
+    const int32_t result = Quorvel_GetDefaultCountryCode(&country, &tuneSpace, settings);
+    s.field("found", "default found", flag(result != 0));
+    if (result == 0) {
+        s.notes.push_back("no default country: no nation code in the country list, and no older setting");
+        return;
+    }
+    const int32_t space = tuneSpace != 0 ? tuneSpace : country;
+    s.field("country", "country code", num(country));
+    s.field("tune_space", "tune space", num(space));
+    standardFields(s, Quorvel_GetTVStandardByTuneSpace(space, 1));
+}
+
+bool runCountry(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    Units settings;
+    if (!args.empty() && !units(args[0], "the settings path", settings, failure)) return false;
+    regionSection(args.empty() ? nullptr : settings.c_str(), out.add("region", ""));
+    return true;
+}
+
+bool runTvStandard(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    int32_t tuneSpace = 0, inputKind = 1;
+    if (!number(args[0], "tune space", tuneSpace, failure)) return false;
+    if (args.size() > 1 && !number(args[1], "input kind", inputKind, failure)) return false;
+    Section &s = out.add("tv_standard", "");
+    s.field("tune_space", "tune space", num(tuneSpace)).field("input_kind", "input kind", num(inputKind));
+    standardFields(s, Quorvel_GetTVStandardByTuneSpace(tuneSpace, inputKind));
+    return true;
+}
+
+void featureTable(const std::vector<DeviceEntry> &devices, const QuorvelChar *settings, int32_t country,
+                  Section &s) {
+    s.columns = {{"index", "#"}, {"name", "device"}, {"teletext", "teletext"},
+                 {"parse_channel_names", "parse names"}, {"frequency_offset", "frequency offset"}};
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const CaptureDeviceInfo *d = &devices[i].record;
+        s.rows.push_back({num(static_cast<int64_t>(i + 1)), text(devices[i].label),
+                          num(Quorvel_IsSupportTeletext(d, country, settings)),
+                          num(Quorvel_IsSupportParseChannelName(d, country, settings)),
+                          num(Quorvel_IsFrequencyOffsetDevice(d->deviceName, settings))});
+    }
+}
+
+bool runFeatures(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    std::vector<DeviceEntry> devices;
+    Units settings;
+    int32_t country = 0;
+    if (!devicesFrom(args[0], devices, failure) || !units(args[1], "the settings path", settings, failure) ||
+        !number(args[2], "country code", country, failure))
+        return false;
+    Section &s = out.add("features", "");
+    s.field("country", "country code", num(country));
+    featureTable(devices, settings.c_str(), country, s);
+    return true;
+}
+
+// ---- storage --------------------------------------------------------------
+
+void diskTable(Section &s) {
+    QuorvelChar largest[QUORVEL_ROOT_UNITS] = {0};
+    Quorvel_GetLargestDiskName(largest);
+    const std::string chosen = unitsToUtf8(largest);
+    s.field("largest", "largest fixed disk", chosen.empty() ? missing() : text(chosen));
+    s.columns = {{"root", "root"}, {"kind", "kind"}, {"free_kib", "free KiB"}};
+    for (const auto &root : systemRoots()) {
+        Units path;
+        if (!utf8ToUnits(root.path, path)) continue;
+        const int32_t free = Quorvel_GetFreeDiskSpace(path.c_str());
+        // Views that hold no files (processes, devices) have no free space.
+        if (free <= 0) continue;
+        s.rows.push_back({text(root.path), text(root.kind), num(free)});
+    }
+}
+
+bool runDisks(const std::vector<std::string> &, Document &out, Failure &) {
+    diskTable(out.add("disks", ""));
+    return true;
+}
+
+bool runFreeSpace(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    Section &s = out.add("free_space", "");
+    s.columns = {{"root", "root"}, {"free_kib", "free KiB"}};
+    for (const auto &a : args) {
+        Units root;
+        if (!units(a, "the root", root, failure)) return false;
+        const int32_t free = Quorvel_GetFreeDiskSpace(root.c_str());
+        s.rows.push_back({text(a), free < 0 ? missing() : num(free)});
+    }
+    return true;
+}
+
+bool runMkdir(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    Units path;
+    if (!units(args[0], "the path", path, failure)) return false;
+    if (Quorvel_CreateTreeDirectory(path.c_str()) != 0)
+        return fail(failure, 1, "cannot create " + args[0]);
+    out.add("mkdir", "").field("path", "created or present", text(args[0]));
+    return true;
+}
+
+bool runRmtree(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    Units path;
+    if (!units(args[0], "the path", path, failure)) return false;
+    const int32_t result = Quorvel_DeleteDir(path.c_str());
+    if (result == -1) return fail(failure, 1, args[0] + ": no such file or directory");
+    Section &s = out.add("rmtree", "");
+    s.field("path", "path", text(args[0])).field("result", "result", num(result));
+    if (result == 0) s.notes.push_back("some entries could not be removed and were left in place");
+    if (result != 0 && result != 1) s.notes.push_back("not a plain directory: nothing was removed (its attributes)");
+    return true;
+}
+
+bool runProbe(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    Units path;
+    if (!units(args[0], "the path", path, failure)) return false;
+    out.add("probe", "")
+        .field("exists", "exists", flag(Quorvel_IsFileExist(path.c_str()) != 0))
+        .field("invalid", "invalid name", flag(Quorvel_IsInValidFileName(path.c_str()) != 0));
+    return true;
+}
+
+// ---- report ---------------------------------------------------------------
+
+bool runReport(const std::vector<std::string> &args, Document &out, Failure &failure) {
+    std::string dir = args.empty() ? QUORVEL_SAMPLES_DIR : args[0];
+    const std::string devicesPath = dir + "/devices.txt", settingsPath = dir + "/settings.ini";
+    std::vector<DeviceEntry> devices;
+    Units settings;
+    if (!devicesFrom(devicesPath, devices, failure) || !units(settingsPath, "the settings path", settings, failure))
+        return false;
+#if !defined(_WIN32)
+    // The registry on Linux is a file; without one, use the sample's.
+    const char *registry = std::getenv("QUORVEL_REGISTRY_FILE");
+    if (registry == nullptr || *registry == 0) setenv("QUORVEL_REGISTRY_FILE", (dir + "/registry.reg").c_str(), 1);
+#endif
+    Section &region = out.add("region", "Regional defaults");
+    region.field("settings", "settings file", text(settingsPath));
+    regionSection(settings.c_str(), region);
+    int32_t country = 0, tuneSpace = 0;
+    Quorvel_GetDefaultCountryCode(&country, &tuneSpace, settings.c_str());
+
+    deviceTable(devices, out.add("devices", "Devices in " + devicesPath));
+    Section &features = out.add("features", "Features for country code " + std::to_string(country));
+    featureTable(devices, settings.c_str(), country, features);
+    diskTable(out.add("disks", "Disks"));
+    return true;
+}
+
+}  // namespace
+
+const std::vector<Command> &commands() {
+    static const std::vector<Command> list = {
+        {"report", "report [SAMPLES_DIR]", "regional defaults, devices, features and disks on the sample data",
+         "Reads SAMPLES_DIR/devices.txt and SAMPLES_DIR/settings.ini (default: the samples shipped with the\n"
+         "source). On Linux, without QUORVEL_REGISTRY_FILE, the registry is SAMPLES_DIR/registry.reg.",
+         0, 1, runReport},
+        {"devices", "devices FILE", "every device query for each device in FILE",
+         "FILE holds [device] blocks of 'field = value' lines: name, path, isDigital, digitalType,\n"
+         "isAnalogTV, isAnalogRadio, isDV, isMpegStream, captionCapA/B/C, isAnalogDevice, sourceKind, and\n"
+         "videoStandard (used for the subtitle question; default NTSC-M).",
+         1, 1, runDevices},
+        {"match", "match FILE NAME [PATH]", "which devices in FILE are the device with this name or path",
+         "Quorvel_IsSameVideoDevice (= IsSameAudioDevice): exact, case-sensitive, empty never matches.", 2, 3,
+         runMatch},
+        {"vidpid", "vidpid PATH", "vendor and product ids from a hardware path",
+         "Looks for VID_ (else VEN_) and PID_ (else DEV_) in the first 259 characters, any letter case.", 1, 1,
+         runVidPid},
+        {"standard", "standard VALUE", "name of a video standard value and whether it is NTSC",
+         "VALUE in decimal or 0x-hexadecimal, e.g. 0x100 (PAL-I).", 1, 1, runStandard},
+        {"property", "property VALUE MASK SET", "VALUE with MASK's bits set (SET nonzero) or cleared", "", 3, 3,
+         runProperty},
+        {"audiopin", "audiopin KIND", "whether a pin of this kind carries the audio", "", 1, 1, runAudioPin},
+        {"country", "country [SETTINGS]", "default country code and tune space, with the tune space's standard",
+         "From the user's nation code through SETTINGS' [Country] list, else the older country code.", 0, 1,
+         runCountry},
+        {"tvstandard", "tvstandard TUNESPACE [KIND]", "analog video standard of a tune space",
+         "KIND 2 reads the system's \"-0\" tuning-space key, anything else the \"-1\" key; the built-in\n"
+         "table answers when the key has no value.",
+         1, 2, runTvStandard},
+        {"features", "features FILE SETTINGS COUNTRY", "teletext, channel-name parsing and frequency offset",
+         "For each device in FILE, with the settings file SETTINGS and the country code COUNTRY.", 3, 3,
+         runFeatures},
+        {"disks", "disks", "the largest fixed disk and the free space of each root", "", 0, 0, runDisks},
+        {"freespace", "freespace ROOT...", "kilobytes free on the volume of each ROOT",
+         "2 TiB or more shows as 2147483647; a root that names no volume shows '-'.", 1, 64, runFreeSpace},
+        {"mkdir", "mkdir PATH", "create a directory with all its parents", "", 1, 1, runMkdir},
+        {"rmtree", "rmtree PATH", "remove a directory tree, never following links out of it",
+         "Read-only entries stay, and so do the directories above them.", 1, 1, runRmtree},
+        {"probe", "probe PATH", "whether a file exists and whether the name can be used for a new one",
+         "Never changes an existing file; a probe file is made and removed only when none exists.", 1, 1,
+         runProbe},
+    };
+    return list;
+}
+
+}  // namespace quorvel_tool
