@@ -59,6 +59,7 @@ if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDE
   set(QUORVEL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
 else()
   file(RELATIVE_PATH pc_to_prefix "/root/${QUORVEL_PKGCONFIG_DIR}" "/root")
+  string(REGEX REPLACE "/$" "" pc_to_prefix "${pc_to_prefix}")
   set(QUORVEL_PC_PREFIX "\${pcfiledir}/${pc_to_prefix}")
 endif()
 if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
@@ -70,6 +71,14 @@ if(IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
   set(QUORVEL_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
 else()
   set(QUORVEL_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
+endif()
+if(WIN32)
+  # The import library by name: -lquorvel would be passed over by a link
+  # with -static, and could bind quorvel.dll itself from another directory,
+  # which carries only undecorated names.
+  set(QUORVEL_PC_LIBS "\${libdir}/${QUORVEL_IMPLIB_NAME}")
+else()
+  set(QUORVEL_PC_LIBS "-L\${libdir} -lquorvel")
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/quorvel.pc.in ${CMAKE_BINARY_DIR}/package/quorvel.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/package/quorvel.pc DESTINATION ${QUORVEL_PKGCONFIG_DIR})

@@ -1,0 +1,107 @@
+# Builds consumer/consumer.c and consumer/consumer.cpp against the installed
+# tree in PREFIX, the way a user's project would, into an emptied BINARY.
+#
+#   MODE=cmake      configure and build the consumer project (find_package)
+#   MODE=pkgconfig  call the compilers with the flags quorvel.pc gives
+#
+# Other definitions: SOURCE VERSION SANITIZE C_COMPILER CXX_COMPILER LIBDIR
+# BINDIR EXECUTABLE_SUFFIX WIN32; for cmake also GENERATOR MAKE_PROGRAM
+# TOOLCHAIN BUILD_TYPE; for pkgconfig also PKG_CONFIG.
+cmake_minimum_required(VERSION 3.21)
+foreach(var MODE PREFIX BINARY SOURCE VERSION LIBDIR BINDIR)
+  if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
+    message(FATAL_ERROR "consumer_build.cmake: ${var} not given")
+  endif()
+endforeach()
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    string(REPLACE ";" " " command "${ARGN}")
+    message(FATAL_ERROR "Failed (${result}): ${command}")
+  endif()
+endfunction()
+
+file(REMOVE_RECURSE "${BINARY}")
+file(MAKE_DIRECTORY "${BINARY}")
+
+if(MODE STREQUAL "cmake")
+  set(args -S "${SOURCE}" -B "${BINARY}" -G "${GENERATOR}"
+    "-DCMAKE_PREFIX_PATH=${PREFIX}"
+    # Only the tree under test: not a package some earlier build registered.
+    -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
+    "-DQUORVEL_EXPECTED_PREFIX=${PREFIX}"
+    "-DQUORVEL_EXPECTED_VERSION=${VERSION}"
+    "-DQUORVEL_CONSUMER_SANITIZE=${SANITIZE}")
+  if(MAKE_PROGRAM)
+    list(APPEND args "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}")
+  endif()
+  if(BUILD_TYPE)
+    list(APPEND args "-DCMAKE_BUILD_TYPE=${BUILD_TYPE}")
+  endif()
+  if(TOOLCHAIN)
+    # A cross toolchain searches for packages only below its root paths: the
+    # user's toolchain names the trees it may use, here the prefix.
+    file(WRITE "${BINARY}/toolchain.cmake"
+      "include(\"${TOOLCHAIN}\")\nlist(APPEND CMAKE_FIND_ROOT_PATH \"${PREFIX}\")\n")
+    list(APPEND args "-DCMAKE_TOOLCHAIN_FILE=${BINARY}/toolchain.cmake")
+  else()
+    list(APPEND args "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}")
+  endif()
+  run("${CMAKE_COMMAND}" ${args})
+  run("${CMAKE_COMMAND}" --build "${BINARY}")
+  return()
+endif()
+
+if(NOT MODE STREQUAL "pkgconfig")
+  message(FATAL_ERROR "consumer_build.cmake: unknown MODE ${MODE}")
+endif()
+
+# Only the installed tree's .pc files, whatever the machine has.
+set(ENV{PKG_CONFIG_LIBDIR} "${PREFIX}/${LIBDIR}/pkgconfig")
+unset(ENV{PKG_CONFIG_PATH})
+unset(ENV{PKG_CONFIG_SYSROOT_DIR})
+
+function(pkg_config out)
+  execute_process(COMMAND "${PKG_CONFIG}" ${ARGN} quorvel
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE error OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "pkg-config ${ARGN} quorvel failed: ${error}")
+  endif()
+  set(${out} "${output}" PARENT_SCOPE)
+endfunction()
+
+pkg_config(modversion --modversion)
+if(NOT modversion STREQUAL VERSION)
+  message(FATAL_ERROR "quorvel.pc gives version '${modversion}', the build is ${VERSION}")
+endif()
+# The .pc file locates the tree from where it lies, so the moved prefix
+# must still be the one it names.
+pkg_config(libdir --variable=libdir)
+get_filename_component(libdir "${libdir}" REALPATH)
+get_filename_component(expected_libdir "${PREFIX}/${LIBDIR}" REALPATH)
+if(NOT libdir STREQUAL expected_libdir)
+  message(FATAL_ERROR "quorvel.pc gives libdir ${libdir}, expected ${expected_libdir}")
+endif()
+pkg_config(cflags --cflags)
+pkg_config(libs --libs)
+separate_arguments(cflags UNIX_COMMAND "${cflags}")
+separate_arguments(libs UNIX_COMMAND "${libs}")
+
+set(flags -Wall -Wextra -Werror -pedantic-errors)
+set(link_flags "")
+if(SANITIZE)
+  list(APPEND flags -fsanitize=${SANITIZE})
+endif()
+if(WIN32)
+  list(APPEND link_flags -static -static-libgcc -static-libstdc++)
+  file(COPY "${PREFIX}/${BINDIR}/quorvel.dll" DESTINATION "${BINARY}")
+else()
+  # A prefix outside the loader's search path: the usual run path.
+  list(APPEND link_flags "-Wl,-rpath,${libdir}")
+endif()
+
+run("${C_COMPILER}" -std=c99 ${flags} ${cflags} "${SOURCE}/consumer.c"
+  -o "${BINARY}/consumer_c${EXECUTABLE_SUFFIX}" ${libs} ${link_flags})
+run("${CXX_COMPILER}" -std=c++11 ${flags} ${cflags} "${SOURCE}/consumer.cpp"
+  -o "${BINARY}/consumer_cxx${EXECUTABLE_SUFFIX}" ${libs} ${link_flags})

@@ -1,0 +1,41 @@
+# cmake -DPREFIX=<dir> -DEXPECTED=<a|b|...> [-DLINKS=<a|b|...>] -P layout.cmake
+# The installed tree holds exactly the EXPECTED files (paths relative to
+# PREFIX); those in LINKS are symbolic links.
+cmake_minimum_required(VERSION 3.21)
+string(REPLACE "|" ";" expected "${EXPECTED}")
+string(REPLACE "|" ";" links "${LINKS}")
+if(NOT expected)
+  message(FATAL_ERROR "layout.cmake: no expected files given")
+endif()
+if(NOT IS_DIRECTORY "${PREFIX}")
+  message(FATAL_ERROR "layout.cmake: ${PREFIX} is not a directory")
+endif()
+
+file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE "${PREFIX}" "${PREFIX}/*")
+list(SORT installed)
+list(SORT expected)
+
+set(problems "")
+foreach(file IN LISTS expected)
+  if(NOT file IN_LIST installed)
+    string(APPEND problems "  missing: ${file}\n")
+  endif()
+endforeach()
+foreach(file IN LISTS installed)
+  if(NOT file IN_LIST expected)
+    string(APPEND problems "  not expected: ${file}\n")
+  endif()
+endforeach()
+foreach(file IN LISTS links)
+  if(EXISTS "${PREFIX}/${file}" AND NOT IS_SYMLINK "${PREFIX}/${file}")
+    string(APPEND problems "  not a link: ${file}\n")
+  endif()
+endforeach()
+
+if(problems)
+  string(REPLACE ";" "\n  " listing "${installed}")
+  message(FATAL_ERROR "Installed tree ${PREFIX} differs from the expected layout:\n${problems}"
+                      "Installed:\n  ${listing}")
+endif()
+list(LENGTH installed count)
+message(STATUS "${count} files, as expected")
