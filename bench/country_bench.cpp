@@ -33,8 +33,19 @@ struct Fixture {
         std::string text = "[Country]\r\nCountryNum=" + std::to_string(entries) + "\r\n";
         for (int64_t i = 1; i <= entries; ++i) {
             const std::string n = std::to_string(i);
-            text += "Country" + n + "NationCode=" + n + "\r\nCountry" + n + "Code=" + std::to_string(i + 1000) +
-                    "\r\nCountry" + n + "TuneSpace=" + std::to_string(i % 7) + "\r\n";
+            text += "Country";
+            text += n;
+            text += "NationCode=";
+            text += n;
+            text += "\r\nCountry";
+            text += n;
+            text += "Code=";
+            text += std::to_string(i + 1000);
+            text += "\r\nCountry";
+            text += n;
+            text += "TuneSpace=";
+            text += std::to_string(i % 7);
+            text += "\r\n";
         }
         std::ofstream(dir / "settings.ini", std::ios::binary) << text;
         bytes = text.size();
@@ -50,7 +61,7 @@ struct Fixture {
 void BM_DefaultCountryLastOfN(benchmark::State &state) {
     const int64_t entries = state.range(0);
     Fixture fixture(entries);
-    for (auto _ : state) {
+    for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
         int32_t country = 0, tuneSpace = 0;
         const int32_t result = Quorvel_GetDefaultCountryCode(&country, &tuneSpace, fixture.settings.c_str());
         if (result != 1 || country != entries + 1000) {

@@ -116,10 +116,10 @@ TEST(Exports, AliasPairsShareOneEntryPoint) {
 // Calls through a pointer of the declared type, so a wrong calling
 // convention or argument size shows as a wrong answer or a broken stack.
 template <typename F>
-F get(const LoadedLibrary &lib, const char *name, F) {
+F get(const LoadedLibrary &lib, const char *name, F /*typed*/) {
     return reinterpret_cast<F>(lib.byName(name));
 }
-#define LOOKUP(name) get(lib, #name, &name)
+#define LOOKUP(name) get(lib, #name, &(name))
 
 TEST(Exports, DeviceExportsCalledThroughLoadedPointers) {
     LoadedLibrary lib;

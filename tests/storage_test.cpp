@@ -634,6 +634,7 @@ TEST(LargestDisk, NullBufferIsHarmless) { EXPECT_EQ(Quorvel_GetLargestDiskName(n
 TEST(LargestDisk, OverlappingCallsAgree) {
     std::vector<U16String> roots(4);
     std::vector<std::thread> threads;
+    threads.reserve(roots.size());
     for (auto &r : roots) {
         threads.emplace_back([&r] {
             for (int i = 0; i < 20; ++i) {

@@ -98,7 +98,8 @@ bool describe(int dirFd, const char *name, int flags, Described *out) {
 
 // --- Tree -------------------------------------------------------------------
 
-DIR *dirOf(const TreeDirectory &dir) { return reinterpret_cast<DIR *>(dir.handle); }
+// The handle field is an integer on both sides; here it carries the DIR *.
+DIR *dirOf(const TreeDirectory &dir) { return reinterpret_cast<DIR *>(dir.handle); }  // NOLINT(performance-no-int-to-ptr)
 
 // Keeps `fd` as a tree directory when it is a plain directory (attributes
 // exactly 0x10), on `volume` unless that is 0; closes it otherwise.
@@ -255,7 +256,7 @@ bool hasRemovableMedia(const char *device) {
     const char *const forms[] = {"/sys/dev/block/%u:%u/removable", "/sys/dev/block/%u:%u/../removable"};
     for (const char *form : forms) {
         char path[96];
-        snprintf(path, sizeof path, form, deviceMajor, deviceMinor);
+        (void)snprintf(path, sizeof path, form, deviceMajor, deviceMinor);  // two numbers always fit
         const int fd = open(path, O_RDONLY | O_CLOEXEC);
         if (fd < 0) continue;
         char flag = 0;
@@ -302,7 +303,7 @@ bool openTreeRoot(const Char *path, TreeDirectory *out) {
     return adoptDirectory(open(native, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), 0, out);
 }
 
-bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char *, TreeDirectory *out) {
+bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char * /*childPath*/, TreeDirectory *out) {
     char native[kNativeNameBytes];
     if (!toNative(name, native, sizeof native, nullptr)) return false;
     // Relative to the open parent and without following a link, so an entry
@@ -318,7 +319,7 @@ void closeTreeDirectory(TreeDirectory *dir) {
     dir->search = 0;
 }
 
-bool findFirstEntry(TreeDirectory *dir, const Char *, DirectoryEntry *entry) {
+bool findFirstEntry(TreeDirectory *dir, const Char * /*pattern*/, DirectoryEntry *entry) {
     // "*.*" matches every name, so the listing is the whole directory.
     rewinddir(dirOf(*dir));
     dir->search = 1;
@@ -363,7 +364,7 @@ bool findNextEntry(TreeDirectory *dir, DirectoryEntry *entry) {
 
 void findClose(TreeDirectory *dir) { dir->search = 0; }
 
-void deleteTreeFile(const TreeDirectory &parent, const Char *name, const Char *) {
+void deleteTreeFile(const TreeDirectory &parent, const Char *name, const Char * /*childPath*/) {
     char native[kNativeNameBytes];
     if (!toNative(name, native, sizeof native, nullptr)) return;
     const int fd = dirfd(dirOf(parent));
@@ -376,7 +377,7 @@ void deleteTreeFile(const TreeDirectory &parent, const Char *name, const Char *)
     unlinkat(fd, native, 0);
 }
 
-int32_t removeTreeChild(const TreeDirectory &parent, const Char *name, const Char *) {
+int32_t removeTreeChild(const TreeDirectory &parent, const Char *name, const Char * /*childPath*/) {
     char native[kNativeNameBytes];
     if (!toNative(name, native, sizeof native, nullptr)) return 0;
     return unlinkat(dirfd(dirOf(parent)), native, AT_REMOVEDIR) == 0 ? 1 : 0;

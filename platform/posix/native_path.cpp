@@ -16,7 +16,8 @@ size_t decodeSequence(const unsigned char *s, uint32_t *code) {
     if (b < 0x80) {
         *code = b;
         return 1;
-    } else if (b >= 0xC2 && b <= 0xDF) {
+    }
+    if (b >= 0xC2 && b <= 0xDF) {
         count = 2, value = b & 0x1F, minimum = 0x80;
     } else if (b >= 0xE0 && b <= 0xEF) {
         count = 3, value = b & 0x0F, minimum = 0x800;

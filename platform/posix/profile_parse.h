@@ -22,7 +22,7 @@ namespace platform {
 // file is treated as unreadable, so that a wrong path cannot make the
 // caller's process hold hundreds of megabytes (decoded text and index take
 // up to about ten times the file's size).
-constexpr size_t kMaxProfileBytes = 4u * 1024u * 1024u;
+constexpr size_t kMaxProfileBytes = size_t{4} * 1024u * 1024u;
 
 // Parses `size` bytes of a settings file. Null when memory runs out or the
 // file is larger than kMaxProfileBytes: the caller then reads every key as

@@ -87,9 +87,8 @@ size_t decodeEightBit(const uint8_t *in, size_t n, uint32_t *codePoint) {
     size_t length;
     uint32_t value;
     uint8_t low = 0x80, high = 0xbf;  // allowed range of the second byte
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xc2 && lead <= 0xdf) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xc2 && lead <= 0xdf) {
         length = 2;
         value = lead & 0x1fu;
     } else if (lead >= 0xe0 && lead <= 0xef) {

@@ -18,7 +18,7 @@ using quorvel::storage::largestDisk;
 using quorvel::storage::VolumeOps;
 
 constexpr uint64_t KiB = 1024;
-constexpr uint64_t GiB = 1024 * 1024 * KiB;
+constexpr uint64_t GiB = KiB * 1024 * 1024;
 constexpr uint64_t TiB = 1024 * GiB;
 
 struct FakeDrive {
@@ -118,10 +118,10 @@ protected:
 
     // Runs the choice into a buffer of the contract's size followed by a
     // sentinel region; fails the test if anything past the buffer changed.
-    U16String choose(const U16String &before = U16("?")) {
+    static U16String choose(const U16String &before = U16("?")) {
         std::vector<QuorvelChar> buffer(platform::kLargestRootUnits + 64, QuorvelChar('#'));
         const size_t keep = std::min(before.size(), static_cast<size_t>(platform::kLargestRootUnits - 1));
-        std::copy(before.begin(), before.begin() + keep, buffer.begin());
+        std::copy(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(keep), buffer.begin());
         buffer[keep] = 0;
         EXPECT_EQ(largestDisk(kFakeVolumes, buffer.data()), 0);
         for (size_t i = platform::kLargestRootUnits; i < buffer.size(); ++i) {
@@ -130,7 +130,7 @@ protected:
         return U16String(buffer.data());
     }
 
-    int32_t freeOf(const U16String &root) { return freeDiskSpace(kFakeVolumes, root.c_str()); }
+    static int32_t freeOf(const U16String &root) { return freeDiskSpace(kFakeVolumes, root.c_str()); }
 
     FakeMachine fake;
 };

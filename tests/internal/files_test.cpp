@@ -428,7 +428,7 @@ protected:
         makeFile(p, text);
         return p.string();
     }
-    std::vector<U16String> roots(const std::string &table, uint32_t capacity = platform::kDriveListUnits) {
+    static std::vector<U16String> roots(const std::string &table, uint32_t capacity = platform::kDriveListUnits) {
         std::vector<platform::Char> buffer(capacity + 16, u'#');
         const uint32_t n = platform::driveStringsFromTable(table.c_str(), capacity, buffer.data());
         std::vector<U16String> out;

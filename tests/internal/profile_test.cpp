@@ -319,7 +319,7 @@ std::string show(const U16String &s) {
             out.push_back(static_cast<char>(c));
         } else {
             char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
+            (void)std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
             out += buf;
         }
     }
@@ -552,7 +552,7 @@ TEST(ProfilePosix, OnlyAsciiLettersAreFolded) {
 
 TEST(ProfilePosix, PathWithALoneSurrogateGivesTheDefault) {
     TempDir dir;
-    for (U16String tail : {U16String{0xD800}, U16String{0xDC00, 'x'}, U16String{'x', 0xDBFF}}) {
+    for (const U16String &tail : {U16String{0xD800}, U16String{0xDC00, 'x'}, U16String{'x', 0xDBFF}}) {
         U16String path = dir.self() + U16("/") + tail;
         Profile profile(path.c_str());
         EXPECT_TRUE(readValue(profile, U16("S"), U16("K"), U16("d")) == U16("d"));
