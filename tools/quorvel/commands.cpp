@@ -36,7 +36,7 @@ bool devicesFrom(const std::string &path, std::vector<DeviceEntry> &devices, Fai
 
 std::string hex32(int32_t v) {
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(v));
+    (void)std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(v));
     return buffer;
 }
 
@@ -171,7 +171,7 @@ void regionSection(const QuorvelChar *settings, Section &s) {
     const int32_t result = Quorvel_GetDefaultCountryCode(&country, &tuneSpace, settings);
     s.field("found", "default found", flag(result != 0));
     if (result == 0) {
-        s.notes.push_back("no default country: no nation code in the country list, and no older setting");
+        s.notes.emplace_back("no default country: no nation code in the country list, and no older setting");
         return;
     }
     const int32_t space = tuneSpace != 0 ? tuneSpace : country;
@@ -241,7 +241,7 @@ void diskTable(Section &s) {
     }
 }
 
-bool runDisks(const std::vector<std::string> &, Document &out, Failure &) {
+bool runDisks(const std::vector<std::string> & /*args*/, Document &out, Failure & /*failure*/) {
     diskTable(out.add("disks", ""));
     return true;
 }
@@ -274,8 +274,8 @@ bool runRmtree(const std::vector<std::string> &args, Document &out, Failure &fai
     if (result == -1) return fail(failure, 1, args[0] + ": no such file or directory");
     Section &s = out.add("rmtree", "");
     s.field("path", "path", text(args[0])).field("result", "result", num(result));
-    if (result == 0) s.notes.push_back("some entries could not be removed and were left in place");
-    if (result != 0 && result != 1) s.notes.push_back("not a plain directory: nothing was removed (its attributes)");
+    if (result == 0) s.notes.emplace_back("some entries could not be removed and were left in place");
+    if (result != 0 && result != 1) s.notes.emplace_back("not a plain directory: nothing was removed (its attributes)");
     return true;
 }
 

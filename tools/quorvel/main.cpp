@@ -42,8 +42,8 @@ std::vector<std::string> arguments(int argc, char **argv) {
 }
 
 int refuse(int status, const std::string &message) {
-    std::fprintf(stderr, "quorvel: %s\n", message.c_str());
-    if (status == 2) std::fprintf(stderr, "Try 'quorvel help'.\n");
+    (void)std::fprintf(stderr, "quorvel: %s\n", message.c_str());
+    if (status == 2) (void)std::fprintf(stderr, "Try 'quorvel help'.\n");
     return status;
 }
 
@@ -102,6 +102,6 @@ int main(int argc, char **argv) {
     Failure failure;
     if (!command->run(positional, doc, failure)) return refuse(failure.status, failure.message);
     const std::string text = json ? renderJson(doc) : renderText(doc);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    return written && std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -28,7 +28,7 @@ std::string quoted(const std::string &s) {
             default:
                 if (c < 0x20) {
                     char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
+                    (void)std::snprintf(escape, sizeof escape, "\\u%04x", c);
                     out += escape;
                 } else {
                     out.push_back(static_cast<char>(c));
@@ -83,6 +83,7 @@ std::string renderText(const Document &doc) {
             line(header);
             for (const auto &r : s.rows) {
                 std::vector<std::string> cells;
+                cells.reserve(r.size());
                 for (const auto &v : r) cells.push_back(plain(v));
                 line(cells);
             }
