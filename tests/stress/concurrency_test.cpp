@@ -83,7 +83,7 @@ std::vector<CaptureDeviceInfo> deviceRecords() {
             d.captionCapB = static_cast<int32_t>(bits % 3);
             d.sourceKind = static_cast<int32_t>(bits % 4);
             setField(d.deviceName, u16("Tuner " + std::to_string(bits % 4)));
-            setField(d.devicePath, u16("\\\\?\\usb#vid_1b80&pid_e40" + std::to_string(bits % 3)));
+            setField(d.devicePath, u16("\\\\?\\usb#vid_0e2d&pid_e40" + std::to_string(bits % 3)));
             records.push_back(d);
         }
     }
@@ -157,8 +157,8 @@ struct IdAnswer {
 };
 
 const char *const kHardwarePaths[] = {
-    "\\\\?\\usb#vid_1b80&pid_e409#0001#{65e8773d-8f56-11d0-a3b9-00a0c9223196}",
-    "PCI\\VEN_14F1&DEV_8800&SUBSYS_D6161002",
+    "\\\\?\\usb#vid_0e2d&pid_e409#0001#{65e8773d-8f56-11d0-a3b9-00a0c9223196}",
+    "PCI\\VEN_1B3C&DEV_8800&SUBSYS_00000000",
     "pid_ffff&vid_eeee",
     "VID_12&PID_3A4B",
     "no identifiers here",

@@ -24,7 +24,7 @@ static int same_id(const QuorvelChar *got, const char *expected) {
 }
 
 int main(void) {
-    static const char ascii_path[] = "\\\\?\\usb#vid_046d&pid_08e5#6&2b1c&0&2#{65e8773d}";
+    static const char ascii_path[] = "\\\\?\\usb#vid_0a1b&pid_2c3d#6&2b1c&0&2#{65e8773d}";
     QuorvelChar path[sizeof ascii_path];
     QuorvelChar vid[QUORVEL_ID_UNITS];
     QuorvelChar pid[QUORVEL_ID_UNITS];
@@ -53,8 +53,8 @@ int main(void) {
     memset(vid, 0, sizeof vid);
     memset(pid, 0, sizeof pid);
     check(Quorvel_GetVIDPID(path, vid, pid) == 1, "GetVIDPID(usb path) result");
-    check(same_id(vid, "046D"), "GetVIDPID(usb path) vendor");
-    check(same_id(pid, "08E5"), "GetVIDPID(usb path) product");
+    check(same_id(vid, "0A1B"), "GetVIDPID(usb path) vendor");
+    check(same_id(pid, "2C3D"), "GetVIDPID(usb path) product");
     check(Quorvel_GetVIDPID(NULL, vid, pid) == 0, "GetVIDPID(NULL)");
 
     /* Built-in analog standards of tune spaces no registry value overrides. */

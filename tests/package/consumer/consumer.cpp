@@ -46,7 +46,7 @@ int main() {
     check(Quorvel_IsHDV(&camera) == 0, "IsHDV(DV camera)");
 
     // A DVB receiver.
-    CaptureDeviceInfo receiver = device("DVB-T Stick", "usb\\vid_2040&pid_7060");
+    CaptureDeviceInfo receiver = device("DVB-T Stick", "usb\\vid_0f1e&pid_7060");
     receiver.isDigital = 1;
     receiver.digitalType = QUORVEL_DIGITAL_DVB_33;
     check(Quorvel_IsDVBSubtitle(&receiver) == 1, "IsDVBSubtitle(DVB receiver)");
@@ -63,9 +63,9 @@ int main() {
 
     // Vendor and product of a PCI path; only the vendor asked for.
     QuorvelChar vid[QUORVEL_ID_UNITS] = {0};
-    check(Quorvel_GetVIDPID(q("PCI\\VEN_14f1&DEV_8800&SUBSYS_00000000").c_str(), vid, nullptr) == 1,
+    check(Quorvel_GetVIDPID(q("PCI\\VEN_1b3c&DEV_8800&SUBSYS_00000000").c_str(), vid, nullptr) == 1,
           "GetVIDPID(pci path) result");
-    check(QString(vid) == q("14F1"), "GetVIDPID(pci path) vendor");
+    check(QString(vid) == q("1B3C"), "GetVIDPID(pci path) vendor");
     QuorvelChar pid[QUORVEL_ID_UNITS] = {0};
     check(Quorvel_GetVIDPID(receiver.devicePath, nullptr, pid) == 1, "GetVIDPID(usb path) result");
     check(QString(pid) == q("7060"), "GetVIDPID(usb path) product");
