@@ -44,14 +44,6 @@ constexpr int32_t kInvalid = -1;  // INVALID_FILE_ATTRIBUTES read as a signed nu
 U16String str(const fs::path &p) { return TempDir::toU16(p); }
 U16String withSep(const fs::path &p) { return str(p) + kSep; }
 
-void makeReadOnly(const fs::path &p) {
-#if defined(_WIN32)
-    SetFileAttributesW(p.c_str(), GetFileAttributesW(p.c_str()) | FILE_ATTRIBUTE_READONLY);
-#else
-    chmod(p.c_str(), fs::is_directory(p) ? 0555 : 0444);
-#endif
-}
-
 // --- Raw helpers for paths longer than the system's usual limit --------------
 // On Windows they go through the "\\?\" form, which the library also accepts.
 

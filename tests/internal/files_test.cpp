@@ -29,14 +29,6 @@ namespace platform = quorvel::platform;
 
 U16String str(const fs::path &p) { return TempDir::toU16(p); }
 
-void makeReadOnly(const fs::path &p) {
-#if defined(_WIN32)
-    SetFileAttributesW(p.c_str(), GetFileAttributesW(p.c_str()) | FILE_ATTRIBUTE_READONLY);
-#else
-    chmod(p.c_str(), fs::is_directory(p) ? 0555 : 0444);
-#endif
-}
-
 // A directory with one attribute more than 0x10, and that value: hidden on
 // Windows (the one extra attribute Wine keeps on directories too), read-only
 // on POSIX, where nothing is hidden.

@@ -81,11 +81,22 @@ inline bool present(const std::filesystem::path &p) {
     return std::filesystem::exists(std::filesystem::symlink_status(p, ec));
 }
 
+// Marks an entry read-only the system's own way.
+inline void makeReadOnly(const std::filesystem::path &p);
+
 #if defined(_WIN32)
 #include <process.h>
+#include <windows.h>
+inline void makeReadOnly(const std::filesystem::path &p) {
+    SetFileAttributesW(p.c_str(), GetFileAttributesW(p.c_str()) | FILE_ATTRIBUTE_READONLY);
+}
 inline long TempDir::processId() { return static_cast<long>(_getpid()); }
 #else
+#include <sys/stat.h>
 #include <unistd.h>
+inline void makeReadOnly(const std::filesystem::path &p) {
+    chmod(p.c_str(), std::filesystem::is_directory(p) ? 0555 : 0444);
+}
 inline long TempDir::processId() { return static_cast<long>(getpid()); }
 #endif
 
