@@ -53,7 +53,7 @@ if [ ${#compiled[@]} -gt 0 ]; then
 fi
 if [ ${#extra[@]} -gt 0 ]; then
   printf '%s\0' "${extra[@]}" |
-    xargs -0 -P "$jobs" -n 1 -I{} "$tidy" --quiet --warnings-as-errors='*' {} -- \
+    xargs -0 -P "$jobs" -I{} "$tidy" --quiet --warnings-as-errors='*' {} -- \
       -std=c++17 -x c++ -I"$root/include" -I"$root" -I"$root/fuzz" >>"$log" 2>&1 || status=1
 fi
 # Only the findings, not clang-tidy's counts of suppressed warnings.
