@@ -28,8 +28,6 @@ bool contains(const Char *haystack, const Char (&needle)[kPathUnits]) {
     return false;
 }
 
-bool isDvbFamily(int32_t type) { return type == 33 || type == 37 || type == 38; }
-
 }  // namespace
 
 extern "C" {
@@ -45,7 +43,8 @@ int32_t QUORVEL_CALL Quorvel_IsSupportTeletext(const CaptureDeviceInfo *device, 
         profile.readString(section, QTEXT("ShowTeletext"), QTEXT(""), value);
         if (value[0] != 0) return parseDecimal(value);
     }
-    if (device->isDigital != 0) return isDvbFamily(device->digitalType);
+    // Digital: teletext comes with the DVB family, as its subtitles do.
+    if (device->isDigital != 0) return Quorvel_IsDVBSubtitle(device);
     if (settingsPath == nullptr) return 0;
     readNumberedSetting(profile, section, QTEXT("%d"), countryCode, QTEXT("0"), value);
     return parseDecimal(value);
