@@ -82,6 +82,7 @@ uint32_t fileAttributes(const Char *path);
 struct TreeDirectory {
     intptr_t handle;  // Windows: handle pinning the directory; POSIX: DIR *
     intptr_t search;  // Windows: the running FindFirstFileW search
+    intptr_t parent;  // POSIX, tree root only: the directory holding it, or -1
     uint64_t volume;  // POSIX: the mount the directory lies on
 };
 
@@ -97,6 +98,7 @@ struct DirectoryEntry {
 
 // Opens the directory `path` names, without following a link in its last
 // component. True only when it is a plain directory: attributes exactly 0x10.
+// The root is later removed where it was found then (removeTreeRoot).
 bool openTreeRoot(const Char *path, TreeDirectory *out);
 
 // Opens entry `name` of `parent` (full path `childPath`) in the same way. True
@@ -126,8 +128,10 @@ void deleteTreeFile(const TreeDirectory &parent, const Char *name, const Char *c
 // whose handle is closed again. Nonzero on success.
 int32_t removeTreeChild(const TreeDirectory &parent, const Char *name, const Char *childPath);
 
-// RemoveDirectoryW(path). Nonzero on success.
-int32_t removeDirectory(const Char *path);
+// RemoveDirectoryW(path) for the root that openTreeRoot opened from `path`,
+// closing it. Only the directory that was opened and emptied is removed: if
+// its name now leads elsewhere, nothing is. Nonzero on success.
+int32_t removeTreeRoot(TreeDirectory *root, const Char *path);
 
 // --- Volumes -------------------------------------------------------------------
 

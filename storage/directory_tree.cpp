@@ -117,8 +117,7 @@ int32_t QUORVEL_CALL Quorvel_DeleteDir(const QuorvelChar *path) {
     // Changed into something else since its attributes were read: leave it.
     if (!platform::openTreeRoot(buffer, &root)) return 0;
     removeContents(&root, buffer, length);
-    platform::closeTreeDirectory(&root);
-    return platform::removeDirectory(buffer);
+    return platform::removeTreeRoot(&root, buffer);
 }
 
 }  // extern "C"

@@ -21,6 +21,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -132,6 +133,26 @@ TEST(DeleteDir, ReadOnlyFileStaysWithItsAncestors) {
     EXPECT_FALSE(present(root / "a" / "b" / "c"));
     EXPECT_FALSE(present(root / "a" / "empty"));
     EXPECT_FALSE(present(root / "d"));
+}
+
+// "." and ".." are resolved by the path's text before anything is done, as
+// Windows resolves them: "d\." is d, "x\y\.." is x even when y is missing.
+TEST(DeleteDir, DotComponentsAreResolvedByTheirText) {
+    TempDir dir;
+    const struct {
+        const char *tree;
+        const char *named;
+    } cases[] = {{"d", "d/."}, {"d", "d/./"}, {"x", "x/y/.."}, {"x", "x/missing/.."}, {"x", "x/y/../."}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.named);
+        buildTree(dir.path() / c.tree);
+        fs::create_directories(dir.path() / c.tree / "y");
+        U16String path = dir.self();
+        for (const char *p = c.named; *p != 0; ++p) path += *p == '/' ? kSep : QuorvelChar(*p);
+        path.insert(dir.self().size(), 1, kSep);
+        EXPECT_NE(Quorvel_DeleteDir(path.c_str()), 0);
+        EXPECT_FALSE(present(dir.path() / c.tree));
+    }
 }
 
 TEST(DeleteDir, MissingPathIsInvalidAttributesAndTouchesNothing) {
@@ -537,6 +558,23 @@ TEST(FileProbes, LinksAreNeverWrittenThrough) {
     EXPECT_EQ(Quorvel_IsInValidFileName(dir.child("dangling.ts").c_str()), 0);
     EXPECT_FALSE(present(dir.path() / "nowhere.ts"));
     EXPECT_TRUE(fs::is_symlink(dir.path() / "dangling.ts"));
+}
+
+// Opening a FIFO's read end would wake a writer blocked on it, which then
+// dies writing to a pipe nobody reads: the probes decide from its type.
+TEST(FileProbes, FifoIsNeverOpened) {
+    TempDir dir;
+    const fs::path fifo = dir.path() / "pipe.ts";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
+    EXPECT_EQ(Quorvel_IsFileExist(dir.child("pipe.ts").c_str()), 1);
+    EXPECT_EQ(Quorvel_IsInValidFileName(dir.child("pipe.ts").c_str()), 0);
+    char events[4096];
+    EXPECT_LT(read(watch, events, sizeof events), 0) << "the FIFO was opened";
+    close(watch);
+    EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 // Runs `probe` as a user other than the owner of the files: in a child

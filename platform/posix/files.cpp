@@ -33,9 +33,12 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/random.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include "platform/posix/native_path.h"
 
@@ -57,6 +60,38 @@ bool stripTrailingSlashes(char *path, size_t *length) {
 }
 
 bool startsWith(const char *s, const char *prefix) { return strncmp(s, prefix, strlen(prefix)) == 0; }
+
+// A path as the system is to see it: converted, with "." and ".." resolved
+// by their text, as Windows resolves a path before it acts on it.
+bool systemPath(const Char *path, char (&out)[kNativeBytes], size_t *length) {
+    size_t n;
+    if (!toNative(path, out, sizeof out, &n)) return false;
+    n = resolveDots(out, n);
+    if (length != nullptr) *length = n;
+    return true;
+}
+
+// Splits a path without trailing separators into the directory that holds
+// its last component and that component: "/a/b" into "/a" and "b", "b" into
+// "." and "b". `holder` must hold kNativeBytes. False for "/", which has no
+// parent.
+bool splitLast(const char *full, size_t length, char *holder, const char **last) {
+    size_t slash = length;
+    while (slash > 0 && full[slash - 1] != '/') --slash;
+    if (slash == length) return false;
+    *last = full + slash;
+    if (slash == 0) {
+        holder[0] = '.';
+        holder[1] = 0;
+    } else {
+        const size_t keep = slash == 1 ? 1 : slash - 1;
+        memcpy(holder, full, keep);
+        holder[keep] = 0;
+    }
+    return true;
+}
+
+bool sameInode(const struct stat &a, const struct stat &b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // --- Attributes -------------------------------------------------------------
 
@@ -118,6 +153,7 @@ bool adoptDirectory(int fd, uint64_t volume, TreeDirectory *out) {
     }
     out->handle = reinterpret_cast<intptr_t>(stream);
     out->search = 0;
+    out->parent = -1;
     out->volume = d.volume;
     return true;
 }
@@ -273,7 +309,7 @@ bool hasRemovableMedia(const char *device) {
 
 CreateDirectoryResult createDirectory(const Char *path) {
     char native[kNativeBytes];
-    if (!toNative(path, native, sizeof native, nullptr)) return CreateDirectoryResult::Failed;
+    if (!systemPath(path, native, nullptr)) return CreateDirectoryResult::Failed;
     if (mkdir(native, 0777) == 0) return CreateDirectoryResult::Created;
     // EEXIST also for a file or a link of that name, as on Windows.
     return errno == EEXIST ? CreateDirectoryResult::AlreadyExists : CreateDirectoryResult::Failed;
@@ -282,7 +318,7 @@ CreateDirectoryResult createDirectory(const Char *path) {
 uint32_t fileAttributes(const Char *path) {
     char native[kNativeBytes];
     size_t length;
-    if (!toNative(path, native, sizeof native, &length)) return kInvalidAttributes;
+    if (!systemPath(path, native, &length)) return kInvalidAttributes;
     // "dir/" describes the directory; a link is described itself even with
     // a separator after it; any other entry with one names nothing.
     const bool stripped = stripTrailingSlashes(native, &length);
@@ -297,10 +333,28 @@ uint32_t fileAttributes(const Char *path) {
 bool openTreeRoot(const Char *path, TreeDirectory *out) {
     char native[kNativeBytes];
     size_t length;
-    if (!toNative(path, native, sizeof native, &length)) return false;
+    if (!systemPath(path, native, &length)) return false;
     stripTrailingSlashes(native, &length);
-    // The path as named: the mount it lies on is the tree's volume.
-    return adoptDirectory(open(native, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), 0, out);
+    // The root is opened relative to the directory that holds it, and that
+    // directory stays open, so that the root is finally removed from where it
+    // was found, whatever happens to the path meanwhile. "/" has no parent
+    // and is never removed.
+    char parentPath[kNativeBytes];
+    const char *name = native;
+    int parent = -1;
+    if (splitLast(native, length, parentPath, &name)) {
+        parent = open(parentPath, O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (parent < 0) return false;
+    }
+    const int fd = parent >= 0 ? openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                               : open(native, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // The mount the root lies on is the tree's volume.
+    if (!adoptDirectory(fd, 0, out)) {
+        if (parent >= 0) close(parent);
+        return false;
+    }
+    out->parent = parent;
+    return true;
 }
 
 bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char * /*childPath*/, TreeDirectory *out) {
@@ -315,8 +369,10 @@ bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char * /
 
 void closeTreeDirectory(TreeDirectory *dir) {
     if (dir->handle != 0) closedir(dirOf(*dir));
+    if (dir->parent >= 0) close(static_cast<int>(dir->parent));
     dir->handle = 0;
     dir->search = 0;
+    dir->parent = -1;
 }
 
 bool findFirstEntry(TreeDirectory *dir, const Char * /*pattern*/, DirectoryEntry *entry) {
@@ -383,12 +439,28 @@ int32_t removeTreeChild(const TreeDirectory &parent, const Char *name, const Cha
     return unlinkat(dirfd(dirOf(parent)), native, AT_REMOVEDIR) == 0 ? 1 : 0;
 }
 
-int32_t removeDirectory(const Char *path) {
+int32_t removeTreeRoot(TreeDirectory *root, const Char *path) {
     char native[kNativeBytes];
     size_t length;
-    if (!toNative(path, native, sizeof native, &length)) return 0;
-    stripTrailingSlashes(native, &length);
-    return rmdir(native) == 0 ? 1 : 0;
+    char parentPath[kNativeBytes];
+    const char *name = nullptr;
+    struct stat emptied;
+    struct stat named;
+    bool removed = false;
+    if (root->parent >= 0 && fstat(dirfd(dirOf(*root)), &emptied) == 0 && systemPath(path, native, &length)) {
+        stripTrailingSlashes(native, &length);
+        const int parent = static_cast<int>(root->parent);
+        // Removed only while its name in the parent opened at the start still
+        // leads to the directory that was emptied; a directory put in its
+        // place stays. (The system has no removal by descriptor, so a
+        // directory swapped in between this check and the removal would go;
+        // only an empty one can.)
+        removed = splitLast(native, length, parentPath, &name) &&
+                  fstatat(parent, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameInode(named, emptied) &&
+                  unlinkat(parent, name, AT_REMOVEDIR) == 0;
+    }
+    closeTreeDirectory(root);
+    return removed ? 1 : 0;
 }
 
 // --- Volumes -------------------------------------------------------------------
@@ -472,7 +544,7 @@ uint64_t saturatingProduct(uint64_t a, uint64_t b) {
 // path on Windows leads through a junction).
 bool volumeOf(const Char *root, struct statvfs *out) {
     char native[kNativeBytes];
-    if (!toNative(root, native, sizeof native, nullptr)) return false;
+    if (!systemPath(root, native, nullptr)) return false;
     struct stat st;
     if (stat(native, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     return statvfs(native, out) == 0;
@@ -528,38 +600,113 @@ int32_t mulDiv(int32_t a, int32_t b, int32_t c) {
 
 // --- File probes ---------------------------------------------------------------
 
+namespace {
+
+// "/proc/self/fd/N": the file a descriptor holds, to reach it again by name.
+struct DescriptorPath {
+    char text[32];
+    explicit DescriptorPath(int fd) { (void)snprintf(text, sizeof text, "/proc/self/fd/%d", fd); }  // always fits
+};
+
+// A name for the probe's private directory that nobody can foresee.
+void privateName(char (&out)[40]) {
+    static std::atomic<unsigned> counter{0};
+    uint64_t random = 0;
+    if (getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+        random = (static_cast<uint64_t>(getpid()) << 32) ^ reinterpret_cast<uintptr_t>(&random);
+    }
+    (void)snprintf(out, sizeof out, ".quorvel-probe-%016llx-%u", static_cast<unsigned long long>(random),
+                   counter.fetch_add(1, std::memory_order_relaxed));  // at most 40 bytes
+}
+
+}  // namespace
+
 OpenResult openForRead(const Char *path) {
     char native[kNativeBytes];
-    if (!toNative(path, native, sizeof native, nullptr)) return OpenResult::Absent;
-    // Non-blocking, so that a FIFO does not wait for a writer.
-    const int fd = open(native, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return OpenResult::Absent;
+    if (!systemPath(path, native, nullptr)) return OpenResult::Absent;
+    // O_PATH reaches the file (links followed, as CreateFileW follows them)
+    // without opening it, so its type is known before anything has an effect.
+    const int at = open(native, O_PATH | O_CLOEXEC);
+    if (at < 0) return OpenResult::Absent;
     struct stat st;
-    const bool directory = fstat(fd, &st) != 0 || S_ISDIR(st.st_mode);
-    close(fd);
-    return directory ? OpenResult::Absent : OpenResult::Opened;
+    bool opened = false;
+    if (fstat(at, &st) == 0 && !S_ISDIR(st.st_mode) && !S_ISSOCK(st.st_mode)) {
+        const DescriptorPath same(at);
+        if (S_ISREG(st.st_mode)) {
+            // Opened for reading through the descriptor, so that it is this
+            // file, and not whatever has taken its name since, that is opened.
+            int fd = open(same.text, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+            if (fd < 0 && errno == ENOENT) {
+                // No /proc: by name, and only if the name still leads here.
+                fd = open(native, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+                struct stat now;
+                if (fd >= 0 && (fstat(fd, &now) != 0 || !sameInode(now, st))) {
+                    close(fd);
+                    fd = -1;
+                }
+            }
+            opened = fd >= 0;
+            if (fd >= 0) close(fd);
+        } else {
+            // A FIFO or a device: opening it has effects (a FIFO's blocked
+            // writer wakes and then dies of SIGPIPE; a tape rewinds), so
+            // whether it could be read is asked of its permissions instead.
+            opened = faccessat(AT_FDCWD, same.text, R_OK, AT_EACCESS) == 0 ||
+                     (errno == ENOENT && faccessat(AT_FDCWD, native, R_OK, AT_EACCESS) == 0);
+        }
+    }
+    close(at);
+    return opened ? OpenResult::Opened : OpenResult::Absent;
 }
 
 ProbeResult createProbe(const Char *path) {
     char native[kNativeBytes];
-    if (!toNative(path, native, sizeof native, nullptr)) return ProbeResult::Failed;
-    // O_EXCL: nothing that has the name is opened, truncated or followed.
-    const int fd = open(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-    if (fd < 0) {
-        if (errno != EEXIST) return ProbeResult::Failed;
-        struct stat st;
-        return stat(native, &st) == 0 && S_ISDIR(st.st_mode) ? ProbeResult::Failed : ProbeResult::Exists;
+    size_t length;
+    if (!systemPath(path, native, &length)) return ProbeResult::Failed;
+    // A name ending in a separator names a directory, never a new file.
+    char parentPath[kNativeBytes];
+    const char *name = nullptr;
+    if (length == 0 || native[length - 1] == '/' || !splitLast(native, length, parentPath, &name)) return ProbeResult::Failed;
+    // O_PATH: search permission is all the parent needs for what follows.
+    const int parent = open(parentPath, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0) return ProbeResult::Failed;
+
+    ProbeResult result = ProbeResult::Failed;
+    struct stat st;
+    if (fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        // The name is taken and stays untouched. A directory, or a link to
+        // one, gives Failed, as creating a file over it fails.
+        if (S_ISLNK(st.st_mode) && fstatat(parent, name, &st, 0) != 0) st.st_mode = S_IFREG;
+        result = S_ISDIR(st.st_mode) ? ProbeResult::Failed : ProbeResult::Exists;
+    } else if (errno == ENOENT) {
+        // The caller's name is never occupied: the file is made under the same
+        // name in a private directory made for it in the same parent, so the
+        // parent's permissions and the file system's naming rules decide, and
+        // what is removed afterwards can only be what was made here.
+        char hidden[40];
+        int made = -1;
+        for (int attempt = 0; attempt < 8 && made != 0; ++attempt) {
+            privateName(hidden);
+            made = mkdirat(parent, hidden, 0700) == 0 ? 0 : errno;
+            if (made != EEXIST) break;
+        }
+        if (made == 0) {
+            const int own = openat(parent, hidden, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (own >= 0) {
+                const int fd =
+                    openat(own, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+                if (fd >= 0) {
+                    close(fd);
+                    unlinkat(own, name, 0);
+                    result = ProbeResult::Created;
+                }
+                close(own);
+            }
+            unlinkat(parent, hidden, AT_REMOVEDIR);
+        }
     }
-    struct stat made;
-    const bool known = fstat(fd, &made) == 0;
-    close(fd);
-    // There is no unlink by descriptor: the name is removed only while it
-    // still leads to the file made here. Where others may rename entries
-    // (a shared directory with the sticky bit) they cannot rename this one,
-    // which belongs to the caller.
-    struct stat now;
-    if (known && lstat(native, &now) == 0 && now.st_dev == made.st_dev && now.st_ino == made.st_ino) unlink(native);
-    return ProbeResult::Created;
+    close(parent);
+    return result;
 }
 
 }  // namespace platform

@@ -108,5 +108,39 @@ int fromNative(const char *text, Char *out, int capacity) {
     return n;
 }
 
+size_t resolveDots(char *path, size_t length) {
+    if (length == 0) return 0;
+    const bool absolute = path[0] == '/';
+    const bool trailing = path[length - 1] == '/';
+    const size_t top = absolute ? 1 : 0;
+    size_t floor = top;  // ".." kept at the start of a relative path is never removed
+    size_t w = top;
+    size_t i = top;
+    while (i < length) {
+        while (i < length && path[i] == '/') ++i;
+        const size_t start = i;
+        while (i < length && path[i] != '/') ++i;
+        const size_t n = i - start;
+        if (n == 0 || (n == 1 && path[start] == '.')) continue;
+        if (n == 2 && path[start] == '.' && path[start + 1] == '.') {
+            if (w > floor) {
+                size_t k = w;
+                while (k > floor && path[k - 1] != '/') --k;
+                w = k > top && path[k - 1] == '/' ? k - 1 : k;
+                continue;
+            }
+            if (absolute) continue;
+        }
+        if (w > top) path[w++] = '/';
+        // The write position never passes the read position, so this only moves text back.
+        for (size_t k = 0; k < n; ++k) path[w++] = path[start + k];
+        if (n == 2 && path[start] == '.' && path[start + 1] == '.') floor = w;
+    }
+    if (w == 0) path[w++] = '.';
+    if (trailing && path[w - 1] != '/') path[w++] = '/';
+    path[w] = 0;
+    return w;
+}
+
 }  // namespace platform
 }  // namespace quorvel

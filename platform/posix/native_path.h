@@ -24,6 +24,14 @@ bool toNative(const Char *text, char *out, size_t capacity, size_t *length);
 // included. The length, or -1 when it does not fit.
 int fromNative(const char *text, Char *out, int capacity);
 
+// Resolves "." and ".." components of the native path in `path` (`length`
+// bytes) by its text alone, as Windows resolves a path before it acts on it:
+// "d/." is "d", "x/y/.." is "x" whatever y is, "/.." is "/". Repeated
+// separators collapse; a trailing separator stays; ".." that has nothing
+// left to remove stays at the start of a relative path, and a relative path
+// that resolves to nothing is ".". Never longer than before. The new length.
+size_t resolveDots(char *path, size_t length);
+
 }  // namespace platform
 }  // namespace quorvel
 

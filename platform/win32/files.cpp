@@ -32,6 +32,7 @@ bool pinDirectory(const Char *path, TreeDirectory *out) {
     }
     out->handle = reinterpret_cast<intptr_t>(h);
     out->search = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+    out->parent = 0;
     out->volume = info.dwVolumeSerialNumber;
     return true;
 }
@@ -100,7 +101,11 @@ int32_t removeTreeChild(const TreeDirectory &, const Char *, const Char *childPa
     return RemoveDirectoryW(childPath);
 }
 
-int32_t removeDirectory(const Char *path) { return RemoveDirectoryW(path); }
+int32_t removeTreeRoot(TreeDirectory *root, const Char *path) {
+    // The pin forbids deletion, so it goes first.
+    closeTreeDirectory(root);
+    return RemoveDirectoryW(path);
+}
 
 uint32_t logicalDriveStrings(uint32_t capacity, Char *buffer) { return GetLogicalDriveStringsW(capacity, buffer); }
 
