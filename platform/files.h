@@ -80,8 +80,8 @@ uint32_t fileAttributes(const Char *path);
 
 // A directory opened for removing what it holds. Fields belong to the side.
 struct TreeDirectory {
-    intptr_t handle;  // Windows: handle pinning the directory; POSIX: DIR *
-    intptr_t search;  // Windows: the running FindFirstFileW search
+    intptr_t handle;  // Windows: handle pinning the directory; POSIX: its descriptor
+    intptr_t search;  // the running search: FindFirstFileW's handle, or a DIR *
     intptr_t parent;  // POSIX, tree root only: the directory holding it, or -1
     uint64_t volume;  // POSIX: the mount the directory lies on
 };

@@ -1,29 +1,21 @@
 // File probes: does a file exist, and can a name be used for a new file.
 // Both answers come from trying the file system, not from parsing the name.
 #include "platform/files.h"
-#include "storage/paths.h"
 
 namespace platform = quorvel::platform;
-using quorvel::storage::boundedLength;
-
-namespace {
-
-// Paths the library's 260-unit buffers cannot hold are outside what it
-// handles: no file of such a name is reported, and none is made.
-bool tooLong(const QuorvelChar *path) { return boundedLength(path, platform::kPathUnits) >= platform::kPathUnits; }
-
-}  // namespace
 
 extern "C" {
 
 int32_t QUORVEL_CALL Quorvel_IsFileExist(const QuorvelChar *path) {
-    if (path == nullptr || tooLong(path)) return 0;
+    // The path goes to the system as it is, whatever its length: there is no
+    // working buffer here, so a long path the system can open is found.
+    if (path == nullptr) return 0;
     // A file another program holds without sharing exists all the same.
     return platform::openForRead(path) != platform::OpenResult::Absent ? 1 : 0;
 }
 
 int32_t QUORVEL_CALL Quorvel_IsInValidFileName(const QuorvelChar *path) {
-    if (path == nullptr || tooLong(path)) return 1;
+    if (path == nullptr) return 1;
     // A name in use is a valid name; the file is not touched.
     if (Quorvel_IsFileExist(path) == 1) return 0;
     // The probe is created only where nothing has the name, so a file this

@@ -482,23 +482,27 @@ TEST(FileProbes, NullPointers) {
     EXPECT_EQ(Quorvel_IsInValidFileName(nullptr), 1);
 }
 
-// Paths longer than 259 units are outside what the library handles: no file
-// is reported and none is made, even where the system could reach it.
+// The probes have no working buffer: a path longer than 259 units goes to
+// the system as it is, and a file there is found, a free name usable.
 TEST(FileProbes, PathsLongerThan259Units) {
     TempDir dir;
     const U16String parent = extended(dir.path()) + kSep + repeat('p', 200);
     ASSERT_TRUE(rawMkdir(parent));
     const U16String existing = parent + kSep + repeat('e', 100);
-    ASSERT_GT(existing.size(), 259u);
+    ASSERT_GT(existing.size(), 300u);
     ASSERT_TRUE(rawFile(existing));
     const U16String fresh = parent + kSep + repeat('f', 100);
 
-    EXPECT_EQ(Quorvel_IsFileExist(existing.c_str()), 0);
-    EXPECT_EQ(Quorvel_IsInValidFileName(existing.c_str()), 1);
+    EXPECT_EQ(Quorvel_IsFileExist(existing.c_str()), 1);
+    EXPECT_EQ(Quorvel_IsInValidFileName(existing.c_str()), 0);
     EXPECT_TRUE(rawExists(existing));
     EXPECT_EQ(Quorvel_IsFileExist(fresh.c_str()), 0);
-    EXPECT_EQ(Quorvel_IsInValidFileName(fresh.c_str()), 1);
+    EXPECT_EQ(Quorvel_IsInValidFileName(fresh.c_str()), 0);
     EXPECT_FALSE(rawExists(fresh));
+    // Longer than any path the system takes: absent, and unusable.
+    const U16String endless = parent + kSep + repeat('x', 40000);
+    EXPECT_EQ(Quorvel_IsFileExist(endless.c_str()), 0);
+    EXPECT_EQ(Quorvel_IsInValidFileName(endless.c_str()), 1);
 
     rawRemoveFile(existing);
     rawRemoveDir(parent);
@@ -591,6 +595,33 @@ int asOtherUser(int (*probe)(const U16String &), const U16String &path) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
 }
 
+// A directory its remover may not list is still removed once it is empty,
+// as when the system's search cannot start; one with something in it stays.
+TEST(DeleteDir, DirectoryThatCannotBeListedGoesWhenEmpty) {
+    TempDir dir;
+    const fs::path tree = dir.path() / "tree";
+    fs::create_directories(tree / "sealed-empty");
+    fs::create_directories(tree / "sealed-full");
+    makeFile(tree / "sealed-full" / "inside.ts", "inside");
+    makeFile(tree / "plain.ts");
+    if (geteuid() == 0) {
+        for (const auto &p : {tree, tree / "sealed-empty", tree / "sealed-full", tree / "sealed-full" / "inside.ts",
+                              tree / "plain.ts"}) {
+            ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0);
+        }
+    }
+    // Writable and searchable, not readable: the owner's write bit keeps them
+    // plain directories.
+    chmod((tree / "sealed-empty").c_str(), 0300);
+    chmod((tree / "sealed-full").c_str(), 0300);
+    const int result =
+        asOtherUser([](const U16String &p) { return static_cast<int>(Quorvel_DeleteDir(p.c_str()) != 0); }, str(tree));
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(present(tree / "sealed-empty"));
+    EXPECT_FALSE(present(tree / "plain.ts"));
+    EXPECT_EQ(readFile(tree / "sealed-full" / "inside.ts"), "inside");
+}
+
 TEST(FileProbes, UnreadableFileIsAbsentButNeverOverwritten) {
     TempDir dir;
     // The other user may look into the directory but not write to it.
@@ -650,9 +681,10 @@ TEST(LargestDisk, NamesARootThatHasRoom) {
     EXPECT_EQ(root.size(), 3u);
     EXPECT_EQ(GetDriveTypeW(root.c_str()), static_cast<UINT>(DRIVE_FIXED));
 #else
-    // A mount point of this process.
+    // A mount point of this process, or "/", which is a root even where the
+    // table does not show it (in a chroot).
     std::ifstream mounts("/proc/self/mounts");
-    std::set<std::string> points;
+    std::set<std::string> points{"/"};
     std::string device, point, rest;
     while (mounts >> device >> point && std::getline(mounts, rest)) points.insert(point);
     EXPECT_EQ(points.count(fs::path(std::u16string(root.begin(), root.end())).string()), 1u);

@@ -34,6 +34,7 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/random.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -133,8 +134,15 @@ bool describe(int dirFd, const char *name, int flags, Described *out) {
 
 // --- Tree -------------------------------------------------------------------
 
-// The handle field is an integer on both sides; here it carries the DIR *.
-DIR *dirOf(const TreeDirectory &dir) { return reinterpret_cast<DIR *>(dir.handle); }  // NOLINT(performance-no-int-to-ptr)
+// The handle is the directory's descriptor, opened with O_PATH so that a
+// directory that may not be listed can still be removed once empty, as on
+// Windows; the search is the DIR * of a running listing.
+int fdOf(const TreeDirectory &dir) { return static_cast<int>(dir.handle); }
+DIR *streamOf(const TreeDirectory &dir) { return reinterpret_cast<DIR *>(dir.search); }  // NOLINT(performance-no-int-to-ptr)
+
+// Opens entry `name` of the directory `at` as a tree directory, never
+// following a link.
+int openDirectoryAt(int at, const char *name) { return openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); }
 
 // Keeps `fd` as a tree directory when it is a plain directory (attributes
 // exactly 0x10), on `volume` unless that is 0; closes it otherwise.
@@ -146,12 +154,7 @@ bool adoptDirectory(int fd, uint64_t volume, TreeDirectory *out) {
         close(fd);
         return false;
     }
-    DIR *stream = fdopendir(fd);
-    if (stream == nullptr) {
-        close(fd);
-        return false;
-    }
-    out->handle = reinterpret_cast<intptr_t>(stream);
+    out->handle = fd;
     out->search = 0;
     out->parent = -1;
     out->volume = d.volume;
@@ -280,6 +283,28 @@ const char *const kRamTypes[] = {"tmpfs", "ramfs", "rootfs", nullptr};
 
 bool isPseudo(const char *type) { return typeIn(type, kPseudoTypes); }
 
+// The drive type of "/" where the mount table does not show it: from the
+// file system's own type. Anything not known to be elsewhere is a disk.
+uint32_t rootDriveType() {
+    struct statfs fs;
+    if (statfs("/", &fs) != 0) return kDriveFixed;
+    switch (static_cast<uint64_t>(fs.f_type)) {
+    case 0x01021994:  // tmpfs
+    case 0x858458F6:  // ramfs
+        return kDriveRamDisk;
+    case 0x6969:      // nfs
+    case 0xFF534D42:  // cifs
+    case 0xFE534D42:  // smb2
+    case 0x01021997:  // 9p
+        return kDriveRemote;
+    case 0x9660:      // iso9660
+    case 0x15013346:  // udf
+        return kDriveCdRom;
+    default:
+        return kDriveFixed;
+    }
+}
+
 // Whether the block device `device` names has removable media: the same
 // flag the system's removable-drive type rests on on Windows. A partition
 // carries its disk's flag.
@@ -346,8 +371,7 @@ bool openTreeRoot(const Char *path, TreeDirectory *out) {
         parent = open(parentPath, O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (parent < 0) return false;
     }
-    const int fd = parent >= 0 ? openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                               : open(native, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = openDirectoryAt(parent >= 0 ? parent : AT_FDCWD, name);
     // The mount the root lies on is the tree's volume.
     if (!adoptDirectory(fd, 0, out)) {
         if (parent >= 0) close(parent);
@@ -363,28 +387,36 @@ bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char * /
     // Relative to the open parent and without following a link, so an entry
     // swapped for a link meanwhile fails to open; one swapped for a mount is
     // refused by its volume.
-    const int fd = openat(dirfd(dirOf(parent)), native, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    return adoptDirectory(fd, parent.volume, out);
+    return adoptDirectory(openDirectoryAt(fdOf(parent), native), parent.volume, out);
 }
 
 void closeTreeDirectory(TreeDirectory *dir) {
-    if (dir->handle != 0) closedir(dirOf(*dir));
+    findClose(dir);
+    if (dir->handle >= 0) close(fdOf(*dir));
     if (dir->parent >= 0) close(static_cast<int>(dir->parent));
-    dir->handle = 0;
-    dir->search = 0;
+    dir->handle = -1;
     dir->parent = -1;
 }
 
 bool findFirstEntry(TreeDirectory *dir, const Char * /*pattern*/, DirectoryEntry *entry) {
-    // "*.*" matches every name, so the listing is the whole directory.
-    rewinddir(dirOf(*dir));
-    dir->search = 1;
+    findClose(dir);
+    // "*.*" matches every name, so the listing is the whole directory. "."
+    // of the open directory is that directory, whatever its path leads to
+    // now; without read permission the search does not start.
+    const int listing = openat(fdOf(*dir), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return false;
+    DIR *stream = fdopendir(listing);
+    if (stream == nullptr) {
+        close(listing);
+        return false;
+    }
+    dir->search = reinterpret_cast<intptr_t>(stream);
     return findNextEntry(dir, entry);
 }
 
 bool findNextEntry(TreeDirectory *dir, DirectoryEntry *entry) {
     if (dir->search == 0) return false;
-    DIR *stream = dirOf(*dir);
+    DIR *stream = streamOf(*dir);
     const struct dirent *e = readdir(stream);
     if (e == nullptr) return false;
     entry->length = fromNative(e->d_name, entry->name, entry->capacity);
@@ -409,7 +441,7 @@ bool findNextEntry(TreeDirectory *dir, DirectoryEntry *entry) {
     // Directories, and entries whose type the listing does not give: exact
     // attributes, with a mount on another volume marked as a reparse point.
     Described d;
-    if (!describe(dirfd(stream), e->d_name, 0, &d)) {
+    if (!describe(fdOf(*dir), e->d_name, 0, &d)) {
         entry->attributes = kInvalidAttributes;
         return true;
     }
@@ -418,12 +450,15 @@ bool findNextEntry(TreeDirectory *dir, DirectoryEntry *entry) {
     return true;
 }
 
-void findClose(TreeDirectory *dir) { dir->search = 0; }
+void findClose(TreeDirectory *dir) {
+    if (dir->search != 0) closedir(streamOf(*dir));
+    dir->search = 0;
+}
 
 void deleteTreeFile(const TreeDirectory &parent, const Char *name, const Char * /*childPath*/) {
     char native[kNativeNameBytes];
     if (!toNative(name, native, sizeof native, nullptr)) return;
-    const int fd = dirfd(dirOf(parent));
+    const int fd = fdOf(parent);
     struct stat st;
     if (fstatat(fd, native, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
     // DeleteFileW refuses directories and read-only files; unlinkat removes a
@@ -436,7 +471,7 @@ void deleteTreeFile(const TreeDirectory &parent, const Char *name, const Char * 
 int32_t removeTreeChild(const TreeDirectory &parent, const Char *name, const Char * /*childPath*/) {
     char native[kNativeNameBytes];
     if (!toNative(name, native, sizeof native, nullptr)) return 0;
-    return unlinkat(dirfd(dirOf(parent)), native, AT_REMOVEDIR) == 0 ? 1 : 0;
+    return unlinkat(fdOf(parent), native, AT_REMOVEDIR) == 0 ? 1 : 0;
 }
 
 int32_t removeTreeRoot(TreeDirectory *root, const Char *path) {
@@ -447,7 +482,7 @@ int32_t removeTreeRoot(TreeDirectory *root, const Char *path) {
     struct stat emptied;
     struct stat named;
     bool removed = false;
-    if (root->parent >= 0 && fstat(dirfd(dirOf(*root)), &emptied) == 0 && systemPath(path, native, &length)) {
+    if (root->parent >= 0 && fstat(fdOf(*root), &emptied) == 0 && systemPath(path, native, &length)) {
         stripTrailingSlashes(native, &length);
         const int parent = static_cast<int>(root->parent);
         // Removed only while its name in the parent opened at the start still
@@ -486,9 +521,13 @@ uint32_t mountDriveType(const char *fsType, const char *device) {
 }
 
 uint32_t driveStringsFromTable(const char *table, uint32_t capacity, Char *buffer) {
-    if (capacity < 2) return 0;
-    uint32_t used = 0;
-    const bool read = forEachMount(table, [&](const MountEntry &m) {
+    // "/" is always the first root, as Windows always has its system drive,
+    // whether or not the table shows it (inside a chroot it does not).
+    if (capacity < 3) return 0;
+    buffer[0] = u'/';
+    buffer[1] = 0;
+    uint32_t used = 2;
+    forEachMount(table, [&](const MountEntry &m) {
         if (m.cut[1] || m.cut[2] || m.length[1] == 0 || isPseudo(m.type)) return;
         // Room for the root, its terminator and the list's final NUL.
         Char *at = buffer + used;
@@ -504,7 +543,6 @@ uint32_t driveStringsFromTable(const char *table, uint32_t capacity, Char *buffe
         }
         used += static_cast<uint32_t>(length) + 1;
     });
-    if (!read) return 0;
     buffer[used] = 0;
     return used;
 }
@@ -524,7 +562,8 @@ uint32_t driveTypeFromTable(const char *table, const Char *root) {
         memcpy(device, m.device, sizeof device);
         found = true;
     });
-    return found ? mountDriveType(type, device) : kDriveNoRootDir;
+    if (found) return mountDriveType(type, device);
+    return strcmp(native, "/") == 0 ? rootDriveType() : kDriveNoRootDir;
 }
 
 uint32_t logicalDriveStrings(uint32_t capacity, Char *buffer) {
@@ -558,9 +597,11 @@ bool diskFreeSpaceEx(const Char *root, VolumeSpace *out) {
     struct statvfs v;
     if (!volumeOf(root, &v)) return false;
     const uint64_t unit = v.f_frsize != 0 ? v.f_frsize : v.f_bsize;
+    // Free means what an ordinary writer can still fill: blocks reserved for
+    // root cannot hold a recording. No quota is applied to either figure.
     out->freeForCaller = saturatingProduct(v.f_bavail, unit);
     out->total = saturatingProduct(v.f_blocks, unit);
-    out->totalFree = saturatingProduct(v.f_bfree, unit);
+    out->totalFree = out->freeForCaller;
     return true;
 }
 
@@ -577,7 +618,7 @@ bool diskFreeSpace(const Char *root, ClusterSpace *out) {
         out->bytesPerSector = clampToUnsigned32(unit);
         out->sectorsPerCluster = 1;
     }
-    out->freeClusters = clampToUnsigned32(v.f_bfree);
+    out->freeClusters = clampToUnsigned32(v.f_bavail);
     out->totalClusters = clampToUnsigned32(v.f_blocks);
     return true;
 }

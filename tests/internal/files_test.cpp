@@ -4,6 +4,7 @@
 // step) have their own cases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #endif
 
@@ -461,8 +463,8 @@ TEST_F(MountTable, DecodesEscapesAndKeepsOtherBytes) {
         "/dev/sdd1 /mnt/caf\xc3\xa9 ext4 rw 0 0\n"
         "/dev/sde1 /mnt/raw\xff ext4 rw 0 0\n"
         "/dev/sdf1 /mnt/odd\\9 ext4 rw 0 0");  // no final newline
-    EXPECT_EQ(roots(table), (std::vector<U16String>{u"/media/My Disk", u"/mnt/tab\tand\\slash", u"/mnt/caf\u00e9",
-                                                    u"/mnt/raw\xdcff", u"/mnt/odd\\9"}));
+    EXPECT_EQ(roots(table), (std::vector<U16String>{u"/", u"/media/My Disk", u"/mnt/tab\tand\\slash",
+                                                    u"/mnt/caf\u00e9", u"/mnt/raw\xdcff", u"/mnt/odd\\9"}));
 }
 
 TEST_F(MountTable, MountedOverIsListedOnce) {
@@ -492,16 +494,27 @@ TEST_F(MountTable, RootsThatDoNotFitAreLeftOutWhole) {
         "/dev/a /aaaa ext4 rw 0 0\n"
         "/dev/b /bbbbbbbbbb ext4 rw 0 0\n"
         "/dev/c /cc ext4 rw 0 0\n");
-    // 7 units hold "/aaaa", its NUL and the list's final NUL, nothing more;
-    // 11 units also hold "/cc" (4 units) but never the 11-unit "/bbbbbbbbbb".
-    EXPECT_EQ(roots(table, 7), (std::vector<U16String>{u"/aaaa"}));
-    EXPECT_EQ(roots(table, 11), (std::vector<U16String>{u"/aaaa", u"/cc"}));
-    EXPECT_TRUE(roots(table, 1).empty());
+    // "/" comes first (2 units); 9 units then hold "/aaaa", its NUL and the
+    // list's final NUL, nothing more; 13 units also hold "/cc" (4 units) but
+    // never the 11-unit "/bbbbbbbbbb".
+    EXPECT_EQ(roots(table, 3), (std::vector<U16String>{u"/"}));
+    EXPECT_EQ(roots(table, 9), (std::vector<U16String>{u"/", u"/aaaa"}));
+    EXPECT_EQ(roots(table, 13), (std::vector<U16String>{u"/", u"/aaaa", u"/cc"}));
+    EXPECT_TRUE(roots(table, 2).empty());
 }
 
-TEST_F(MountTable, MissingTableGivesNothing) {
-    EXPECT_TRUE(roots((dir.path() / "none").string()).empty());
-    EXPECT_EQ(platform::driveTypeFromTable((dir.path() / "none").string().c_str(), u"/"), platform::kDriveNoRootDir);
+// "/" is a root wherever the library runs, as the system drive is on
+// Windows: inside a chroot the table does not show it, and a table that
+// cannot be read shows nothing. Its type then comes from its file system.
+TEST_F(MountTable, RootIsListedFirstEvenWhereTheTableLacksIt) {
+    const std::string chroot = write("/dev/sdb1 /data ext4 rw 0 0\nproc /proc proc rw 0 0\n");
+    for (const std::string &table : {chroot, (dir.path() / "none").string()}) {
+        SCOPED_TRACE(table);
+        EXPECT_EQ(roots(table).front(), u"/");
+        EXPECT_NE(platform::driveTypeFromTable(table.c_str(), u"/"), platform::kDriveNoRootDir);
+        EXPECT_EQ(platform::driveTypeFromTable(table.c_str(), u"/proc"), platform::kDriveNoRootDir);
+    }
+    EXPECT_EQ(roots(chroot), (std::vector<U16String>{u"/", u"/data"}));
 }
 
 TEST(MountDriveType, FromTypeAndDevice) {
@@ -562,9 +575,18 @@ TEST(SystemDrives, VolumeFigures) {
     EXPECT_GT(space.total, 0u);
     EXPECT_LE(space.totalFree, space.total);
     EXPECT_LE(space.freeForCaller, space.totalFree);
+    // Free is what an ordinary writer can fill, as df's "Avail": never the
+    // blocks kept for root. Other writers may move it a little meanwhile.
+    struct statvfs v;
+    ASSERT_EQ(statvfs(dir.path().c_str(), &v), 0);
+    const double available = static_cast<double>(v.f_bavail) * static_cast<double>(v.f_frsize);
+    EXPECT_NEAR(static_cast<double>(space.totalFree), available, 256.0 * 1024 * 1024);
+    EXPECT_EQ(space.freeForCaller, space.totalFree);
     platform::ClusterSpace clusters;
     ASSERT_TRUE(platform::diskFreeSpace(dir.self().c_str(), &clusters));
     EXPECT_GT(clusters.sectorsPerCluster * clusters.bytesPerSector, 0u);
+    EXPECT_NEAR(static_cast<double>(clusters.freeClusters), static_cast<double>(std::min<uint64_t>(v.f_bavail, UINT32_MAX)),
+                256.0 * 1024 * 1024 / static_cast<double>(v.f_frsize));
     makeFile(dir.path() / "file.txt");
     EXPECT_FALSE(platform::diskFreeSpaceEx(dir.child("file.txt").c_str(), &space));
     EXPECT_FALSE(platform::diskFreeSpaceEx(dir.child("missing").c_str(), &space));
