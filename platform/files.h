@@ -121,11 +121,14 @@ bool findNextEntry(TreeDirectory *dir, DirectoryEntry *entry);
 void findClose(TreeDirectory *dir);
 
 // DeleteFileW(childPath): fails on directories and on read-only files; a
-// link is removed itself.
+// link is removed itself. Windows side: only through a handle whose final
+// path is the parent's followed by `name`, so a link that the system resolves
+// even so (a Unix link under Wine) stays, and what it leads to.
 void deleteTreeFile(const TreeDirectory &parent, const Char *name, const Char *childPath);
 
 // RemoveDirectoryW(childPath), for a child that openTreeChild found plain and
-// whose handle is closed again. Nonzero on success.
+// whose handle is closed again; on Windows through a handle checked as in
+// deleteTreeFile. Nonzero on success.
 int32_t removeTreeChild(const TreeDirectory &parent, const Char *name, const Char *childPath);
 
 // RemoveDirectoryW(path) for the root that openTreeRoot opened from `path`,

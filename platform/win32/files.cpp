@@ -1,5 +1,5 @@
 // Files, directories and volumes, Windows side: the Win32 calls, with the
-// arguments the decisions rely on. Two places go further than a plain call,
+// arguments the decisions rely on. Three places go further than a plain call,
 // for safety:
 //  - A directory being emptied is held open, without FILE_SHARE_DELETE, from
 //    before its listing until just before it is removed. While that handle
@@ -7,6 +7,13 @@
 //    removal builds can be redirected through a junction or link put in its
 //    place. The handle opens a reparse point itself, never its target, and
 //    the directory must still be exactly FILE_ATTRIBUTE_DIRECTORY.
+//  - Nothing in a tree is entered or deleted by its path alone. An entry is
+//    opened as itself (FILE_FLAG_OPEN_REPARSE_POINT) and used only if the
+//    handle's final path is its directory's final path followed by its name;
+//    a deletion then goes through that handle. Wine opens what a Unix link
+//    leads to whatever the flags, and deleting removes that, so there the
+//    final path is the target's and the link stays, with its target. The
+//    root is removed only if its name still leads to the directory emptied.
 //  - The file-name probe is created with CREATE_NEW, so an existing file is
 //    never truncated, and with FILE_FLAG_DELETE_ON_CLOSE, so closing the
 //    handle deletes exactly the file it made and nothing that took its name.
@@ -20,6 +27,98 @@ namespace platform {
 namespace {
 
 HANDLE handleOf(intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+
+// Units a location is read into. A longer one is not compared, so what it
+// names stays.
+constexpr DWORD kLocationUnits = 1024;
+
+// Where a handle leads, in one of three forms: its final path with a drive
+// letter, its final path with the volume's device name (for a volume without
+// a letter), or its path within its volume together with the volume's serial
+// number. The last is for Wine, which reads no final path longer than
+// MAX_PATH; Wine gives each drive a serial number of its own.
+enum class Form { DosPath, DevicePath, WithinVolume };
+constexpr Form kForms[] = {Form::DosPath, Form::DevicePath, Form::WithinVolume};
+
+struct Location {
+    Form form;
+    DWORD serial;
+    DWORD length;
+    wchar_t path[kLocationUnits];
+};
+
+// Reads where `h` leads in `form`; false when that cannot be read whole.
+bool locate(HANDLE h, Form form, Location *out) {
+    out->form = form;
+    out->serial = 0;
+    if (form != Form::WithinVolume) {
+        const DWORD volume = form == Form::DosPath ? VOLUME_NAME_DOS : VOLUME_NAME_NT;
+        out->length = GetFinalPathNameByHandleW(h, out->path, kLocationUnits, FILE_NAME_NORMALIZED | volume);
+        return out->length != 0 && out->length < kLocationUnits;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    union {
+        FILE_NAME_INFO info;
+        wchar_t units[2 + kLocationUnits];
+    } name;
+    if (!GetFileInformationByHandle(h, &info) ||
+        !GetFileInformationByHandleEx(h, FileNameInfo, &name, sizeof name))
+        return false;
+    out->serial = info.dwVolumeSerialNumber;
+    out->length = name.info.FileNameLength / sizeof(wchar_t);
+    if (out->length == 0 || out->length >= kLocationUnits) return false;
+    for (DWORD i = 0; i < out->length; ++i) out->path[i] = name.info.FileName[i];
+    return true;
+}
+
+// Locations read in the same form, compared as the system compares names.
+bool sameLocation(const Location &a, const Location &b) {
+    return a.serial == b.serial && CompareStringOrdinal(a.path, static_cast<int>(a.length), b.path,
+                                                        static_cast<int>(b.length), TRUE) == CSTR_EQUAL;
+}
+
+// Whether `h` leads to `expected`.
+bool leadsTo(HANDLE h, const Location &expected) {
+    Location actual;
+    return locate(h, expected.form, &actual) && sameLocation(expected, actual);
+}
+
+// Whether `h` leads to entry `name` of the directory `parent` holds open: to
+// the parent's location followed by the name, in the first form both can be
+// read in.
+bool isEntryOf(HANDLE h, const TreeDirectory &parent, const Char *name) {
+    for (Form form : kForms) {
+        Location expected;
+        if (!locate(handleOf(parent.handle), form, &expected)) continue;
+        DWORD n = expected.length;
+        // Only a volume's root ends in a separator.
+        if (expected.path[n - 1] != L'\\') expected.path[n++] = L'\\';
+        const Char *c = name;
+        while (*c != 0 && n < kLocationUnits) expected.path[n++] = *c++;
+        if (*c != 0) continue;
+        expected.length = n;
+        Location actual;
+        if (locate(h, form, &actual)) return sameLocation(expected, actual);
+    }
+    return false;
+}
+
+// Opens the entry `path` names itself, never a link's target where the system
+// can tell them apart, to be deleted through the handle. Shared as
+// DeleteFileW and RemoveDirectoryW share, so an entry another program holds
+// without FILE_SHARE_DELETE cannot be opened and stays.
+HANDLE openForDeletion(const Char *path) {
+    return CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// Marks what `h` is open on for deletion when the handle closes. Refused for
+// read-only files and for directories that are not empty.
+bool markForDeletion(HANDLE h) {
+    FILE_DISPOSITION_INFO disposition;
+    disposition.DeleteFile = TRUE;
+    return SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
 
 bool pinDirectory(const Char *path, TreeDirectory *out) {
     HANDLE h = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -63,8 +162,11 @@ uint32_t fileAttributes(const Char *path) { return GetFileAttributesW(path); }
 
 bool openTreeRoot(const Char *path, TreeDirectory *out) { return pinDirectory(path, out); }
 
-bool openTreeChild(const TreeDirectory &, const Char *, const Char *childPath, TreeDirectory *out) {
-    return pinDirectory(childPath, out);
+bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char *childPath, TreeDirectory *out) {
+    if (!pinDirectory(childPath, out)) return false;
+    if (isEntryOf(handleOf(out->handle), parent, name)) return true;
+    closeTreeDirectory(out);
+    return false;
 }
 
 void closeTreeDirectory(TreeDirectory *dir) {
@@ -95,16 +197,50 @@ void findClose(TreeDirectory *dir) {
     dir->search = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
 }
 
-void deleteTreeFile(const TreeDirectory &, const Char *, const Char *childPath) { DeleteFileW(childPath); }
+void deleteTreeFile(const TreeDirectory &parent, const Char *name, const Char *childPath) {
+    HANDLE h = openForDeletion(childPath);
+    if (h == INVALID_HANDLE_VALUE) return;
+    // Read on the handle that deletes, so no other entry can slip in between.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(h, &info) &&
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0 &&
+        isEntryOf(h, parent, name))
+        markForDeletion(h);
+    CloseHandle(h);
+}
 
-int32_t removeTreeChild(const TreeDirectory &, const Char *, const Char *childPath) {
-    return RemoveDirectoryW(childPath);
+int32_t removeTreeChild(const TreeDirectory &parent, const Char *name, const Char *childPath) {
+    HANDLE h = openForDeletion(childPath);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool marked = GetFileInformationByHandle(h, &info) && info.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY &&
+                        isEntryOf(h, parent, name) && markForDeletion(h);
+    CloseHandle(h);
+    return marked ? 1 : 0;
 }
 
 int32_t removeTreeRoot(TreeDirectory *root, const Char *path) {
-    // The pin forbids deletion, so it goes first.
+    // What was emptied, read before the pin goes: the pin forbids deletion.
+    Location expected;
+    BY_HANDLE_FILE_INFORMATION pinned;
+    bool known = false;
+    if (GetFileInformationByHandle(handleOf(root->handle), &pinned)) {
+        for (Form form : kForms) {
+            known = locate(handleOf(root->handle), form, &expected);
+            if (known) break;
+        }
+    }
     closeTreeDirectory(root);
-    return RemoveDirectoryW(path);
+    if (!known) return 0;
+    HANDLE h = openForDeletion(path);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool marked = GetFileInformationByHandle(h, &info) && info.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY &&
+                        info.dwVolumeSerialNumber == pinned.dwVolumeSerialNumber &&
+                        info.nFileIndexHigh == pinned.nFileIndexHigh && info.nFileIndexLow == pinned.nFileIndexLow &&
+                        leadsTo(h, expected) && markForDeletion(h);
+    CloseHandle(h);
+    return marked ? 1 : 0;
 }
 
 uint32_t logicalDriveStrings(uint32_t capacity, Char *buffer) { return GetLogicalDriveStringsW(capacity, buffer); }
