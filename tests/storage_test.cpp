@@ -565,7 +565,8 @@ TEST(FileProbes, LinksAreNeverWrittenThrough) {
 }
 
 // Opening a FIFO's read end would wake a writer blocked on it, which then
-// dies writing to a pipe nobody reads: the probes decide from its type.
+// dies writing to a pipe nobody reads: the probes decide from its type, and
+// a settings file that is a FIFO reads as unreadable without being opened.
 TEST(FileProbes, FifoIsNeverOpened) {
     TempDir dir;
     const fs::path fifo = dir.path() / "pipe.ts";
@@ -575,6 +576,8 @@ TEST(FileProbes, FifoIsNeverOpened) {
     ASSERT_GE(inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
     EXPECT_EQ(Quorvel_IsFileExist(dir.child("pipe.ts").c_str()), 1);
     EXPECT_EQ(Quorvel_IsInValidFileName(dir.child("pipe.ts").c_str()), 0);
+    const CaptureDeviceInfo analog = zeroRecord();
+    EXPECT_EQ(Quorvel_IsSupportTeletext(&analog, 44, dir.child("pipe.ts").c_str()), 0);
     char events[4096];
     EXPECT_LT(read(watch, events, sizeof events), 0) << "the FIFO was opened";
     close(watch);

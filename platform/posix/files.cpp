@@ -42,6 +42,7 @@
 #include <atomic>
 
 #include "platform/posix/native_path.h"
+#include "platform/posix/reach.h"
 
 namespace quorvel {
 namespace platform {
@@ -643,12 +644,6 @@ int32_t mulDiv(int32_t a, int32_t b, int32_t c) {
 
 namespace {
 
-// "/proc/self/fd/N": the file a descriptor holds, to reach it again by name.
-struct DescriptorPath {
-    char text[32];
-    explicit DescriptorPath(int fd) { (void)snprintf(text, sizeof text, "/proc/self/fd/%d", fd); }  // always fits
-};
-
 // A name for the probe's private directory that nobody can foresee.
 void privateName(char (&out)[40]) {
     static std::atomic<unsigned> counter{0};
@@ -665,38 +660,21 @@ void privateName(char (&out)[40]) {
 OpenResult openForRead(const Char *path) {
     char native[kNativeBytes];
     if (!systemPath(path, native, nullptr)) return OpenResult::Absent;
-    // O_PATH reaches the file (links followed, as CreateFileW follows them)
-    // without opening it, so its type is known before anything has an effect.
-    const int at = open(native, O_PATH | O_CLOEXEC);
-    if (at < 0) return OpenResult::Absent;
+    // Reached first (links followed, as CreateFileW follows them) without
+    // opening anything, so that a FIFO or a device is never opened: that has
+    // effects. Whether such a file could be read is asked of its permissions.
     struct stat st;
+    const int reached = reachFile(native, &st);
+    if (reached < 0) return OpenResult::Absent;
     bool opened = false;
-    if (fstat(at, &st) == 0 && !S_ISDIR(st.st_mode) && !S_ISSOCK(st.st_mode)) {
-        const DescriptorPath same(at);
-        if (S_ISREG(st.st_mode)) {
-            // Opened for reading through the descriptor, so that it is this
-            // file, and not whatever has taken its name since, that is opened.
-            int fd = open(same.text, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-            if (fd < 0 && errno == ENOENT) {
-                // No /proc: by name, and only if the name still leads here.
-                fd = open(native, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-                struct stat now;
-                if (fd >= 0 && (fstat(fd, &now) != 0 || !sameInode(now, st))) {
-                    close(fd);
-                    fd = -1;
-                }
-            }
-            opened = fd >= 0;
-            if (fd >= 0) close(fd);
-        } else {
-            // A FIFO or a device: opening it has effects (a FIFO's blocked
-            // writer wakes and then dies of SIGPIPE; a tape rewinds), so
-            // whether it could be read is asked of its permissions instead.
-            opened = faccessat(AT_FDCWD, same.text, R_OK, AT_EACCESS) == 0 ||
-                     (errno == ENOENT && faccessat(AT_FDCWD, native, R_OK, AT_EACCESS) == 0);
-        }
+    if (S_ISREG(st.st_mode)) {
+        const int fd = openReached(reached, native, st);
+        opened = fd >= 0;
+        if (fd >= 0) close(fd);
+    } else if (!S_ISDIR(st.st_mode) && !S_ISSOCK(st.st_mode)) {
+        opened = mayRead(reached, native);
     }
-    close(at);
+    close(reached);
     return opened ? OpenResult::Opened : OpenResult::Absent;
 }
 

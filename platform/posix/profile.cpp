@@ -13,7 +13,8 @@
 //  - The path is used as given: no 260-unit limit, no search of a Windows
 //    directory for a bare file name, '\' is an ordinary character.
 //  - Anything but a regular file (a directory, a FIFO, a device) reads as an
-//    unreadable file, without blocking; so does a file over kMaxProfileBytes.
+//    unreadable file without being opened (opening a FIFO would wake a
+//    writer waiting on it); so does a file over kMaxProfileBytes.
 //  - A missing or unreadable file, and running out of memory, make every
 //    read yield its default, as a missing file does on Windows.
 //  - A null path (no settings file) yields the default as the caller passes
@@ -29,6 +30,7 @@
 
 #include "platform/posix/native_path.h"
 #include "platform/posix/profile_parse.h"
+#include "platform/posix/reach.h"
 
 namespace quorvel {
 namespace platform {
@@ -68,12 +70,9 @@ ProfileData *readOpenFile(int fd) {
 ProfileData *loadProfile(const Char *path) {
     char name[kNativeBytes];
     if (!toNative(path, name, sizeof name, nullptr)) return nullptr;
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused
-    // by readOpenFile, and a regular file ignores the flag.
-    int fd;
-    do {
-        fd = open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
+    // Only a regular file is opened: a FIFO or a device named by mistake
+    // is never opened (that has effects), and reads as unreadable.
+    const int fd = openRegularFile(name);
     if (fd < 0) return nullptr;
     ProfileData *data = readOpenFile(fd);
     close(fd);

@@ -1,0 +1,68 @@
+// Reaching a file before opening it; see reach.h.
+#include "platform/posix/reach.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+namespace quorvel {
+namespace platform {
+
+namespace {
+
+// "/proc/self/fd/N": the file a descriptor holds, to reach it again by name.
+struct DescriptorPath {
+    char text[32];
+    explicit DescriptorPath(int fd) { (void)snprintf(text, sizeof text, "/proc/self/fd/%d", fd); }  // always fits
+};
+
+}  // namespace
+
+int reachFile(const char *path, struct stat *st) {
+    int fd;
+    do {
+        fd = open(path, O_PATH | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    if (fstat(fd, st) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int openReached(int reached, const char *path, const struct stat &st) {
+    const DescriptorPath same(reached);
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int fd;
+    do {
+        fd = open(same.text, kFlags);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    fd = open(path, kFlags);
+    struct stat now;
+    if (fd >= 0 && (fstat(fd, &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)) {
+        close(fd);
+        fd = -1;
+    }
+    return fd;
+}
+
+bool mayRead(int reached, const char *path) {
+    const DescriptorPath same(reached);
+    if (faccessat(AT_FDCWD, same.text, R_OK, AT_EACCESS) == 0) return true;
+    return errno == ENOENT && faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) == 0;
+}
+
+int openRegularFile(const char *path) {
+    struct stat st;
+    const int reached = reachFile(path, &st);
+    if (reached < 0) return -1;
+    const int fd = S_ISREG(st.st_mode) ? openReached(reached, path, st) : -1;
+    close(reached);
+    return fd;
+}
+
+}  // namespace platform
+}  // namespace quorvel

@@ -1,0 +1,34 @@
+// Reaching a file before opening it. Opening has effects on some files: a
+// FIFO's blocked writer wakes (and dies of SIGPIPE when the reader closes at
+// once), a tape rewinds, a terminal may become the controlling one. So a file
+// is first reached with O_PATH, which opens nothing, its type is looked at,
+// and only a regular file is then opened, through that descriptor, so that
+// what is opened is the file whose type was seen.
+#ifndef QUORVEL_PLATFORM_POSIX_REACH_H
+#define QUORVEL_PLATFORM_POSIX_REACH_H
+
+#include <sys/stat.h>
+
+namespace quorvel {
+namespace platform {
+
+// An O_PATH descriptor of what `path` leads to (links followed), and its
+// status in `st`; -1 when nothing is there or it cannot be described.
+int reachFile(const char *path, struct stat *st);
+
+// Opens for reading, without blocking, the regular file `reached` was reached
+// at `path`. -1 when it may not be read. Where /proc is not mounted the file
+// is opened by name, and kept only if it is still the same file.
+int openReached(int reached, const char *path, const struct stat &st);
+
+// Whether the caller may read `reached` by its permissions, for files that
+// are not to be opened.
+bool mayRead(int reached, const char *path);
+
+// A regular file at `path` opened for reading, or -1: nothing else is opened.
+int openRegularFile(const char *path);
+
+}  // namespace platform
+}  // namespace quorvel
+
+#endif
