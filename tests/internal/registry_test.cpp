@@ -864,19 +864,28 @@ TEST(RegistryFile, SurvivesDamagedFiles) {
 
 // ---- POSIX: the file named by the environment ---------------------------------
 
-// Sets or clears QUORVEL_REGISTRY_FILE for one test and puts it back after.
+// Sets or clears QUORVEL_REGISTRY_FILE and the locale variables for one test
+// and puts them back after. The locale variables start unset, so that
+// without a file the registry is empty whatever the user's locale.
 class RegistryEnvironment : public ::testing::Test {
 protected:
+    static constexpr const char *kVariables[] = {"QUORVEL_REGISTRY_FILE", "LC_ALL", "LC_ADDRESS", "LANG"};
+
     void SetUp() override {
-        const char *old = getenv("QUORVEL_REGISTRY_FILE");
-        had_ = old != nullptr;
-        if (had_) old_ = old;
+        for (size_t i = 0; i < 4; ++i) {
+            const char *old = getenv(kVariables[i]);
+            had_[i] = old != nullptr;
+            if (had_[i]) old_[i] = old;
+            if (i != 0) unsetenv(kVariables[i]);
+        }
     }
     void TearDown() override {
-        if (had_) {
-            setenv("QUORVEL_REGISTRY_FILE", old_.c_str(), 1);
-        } else {
-            unsetenv("QUORVEL_REGISTRY_FILE");
+        for (size_t i = 0; i < 4; ++i) {
+            if (had_[i]) {
+                setenv(kVariables[i], old_[i].c_str(), 1);
+            } else {
+                unsetenv(kVariables[i]);
+            }
         }
     }
     static void point(const std::string &path) { setenv("QUORVEL_REGISTRY_FILE", path.c_str(), 1); }
@@ -886,8 +895,8 @@ protected:
     }
 
     TempDir dir_;
-    bool had_ = false;
-    std::string old_;
+    bool had_[4] = {};
+    std::string old_[4];
 };
 
 const std::string kSmallFile = "REGEDIT4\r\n[HKEY_CURRENT_USER\\T]\r\n\"a\"=\"x\"\r\n";
@@ -923,6 +932,72 @@ TEST_F(RegistryEnvironment, NoVariableOrNoFileIsAnEmptyRegistry) {
         EXPECT_EQ(key.read, c.opens);
         EXPECT_EQ(readValue(kUser, u"", u"a", 4).opened, c.opens);
         EXPECT_EQ(readValue(kMachine, nullptr, u"a", 4).opened, c.opens);
+    }
+}
+
+std::vector<uint8_t> bytesOf(const Read &r) { return std::vector<uint8_t>(r.buffer.begin(), r.buffer.begin() + r.size); }
+
+// Without a file, the territory of the locale C library rules select for
+// addresses gives the nation and the country code, as the system sets them
+// (checked against it in territories_test.cpp). nullptr: unset or absent.
+TEST_F(RegistryEnvironment, WithoutAFileTheLocaleGivesTheRegion) {
+    const std::string file = writeFile(dir_, "r.reg", kSmallFile);
+    const struct {
+        const char *lcAll, *lcAddress, *lang, *file;
+        const char *nation, *country;
+    } cases[] = {
+        {nullptr, nullptr, "en_GB.UTF-8", nullptr, "242", "44"},
+        {nullptr, nullptr, "de_DE.UTF-8", nullptr, "94", "49"},
+        {nullptr, nullptr, "ja_JP.UTF-8", nullptr, "122", "81"},
+        {nullptr, nullptr, "pt_BR", nullptr, "32", "55"},
+        {nullptr, nullptr, "en_US.UTF-8", nullptr, "244", "1"},
+        {nullptr, nullptr, "sr_RS.UTF-8@latin", nullptr, "271", "381"},
+        {nullptr, nullptr, "ca_ES@valencia", nullptr, "217", "34"},
+        {nullptr, nullptr, "en_gb", nullptr, "242", "44"},
+        {nullptr, nullptr, "en_AQ.UTF-8", nullptr, "301", nullptr},  // a nation without a locale
+        {nullptr, "de_DE.UTF-8", "en_GB.UTF-8", nullptr, "94", "49"},
+        {"ja_JP.UTF-8", "de_DE.UTF-8", "en_GB.UTF-8", nullptr, "122", "81"},
+        {"", "pt_BR.UTF-8", "en_GB.UTF-8", nullptr, "32", "55"},
+        {"", "", "en_US", nullptr, "244", "1"},
+        {"C", nullptr, "en_GB.UTF-8", nullptr, nullptr, nullptr},
+        {nullptr, nullptr, "en_GB.UTF-8", file.c_str(), nullptr, nullptr},
+        {nullptr, nullptr, "", "", nullptr, nullptr},
+        {nullptr, nullptr, "C", nullptr, nullptr, nullptr},
+        {nullptr, nullptr, "C.UTF-8", nullptr, nullptr, nullptr},
+        {nullptr, nullptr, "POSIX", nullptr, nullptr, nullptr},
+        {nullptr, nullptr, "en", nullptr, nullptr, nullptr},
+        {nullptr, nullptr, "xx_ZZ", nullptr, nullptr, nullptr},
+        {nullptr, nullptr, "es_419.UTF-8", nullptr, nullptr, nullptr},
+        {nullptr, nullptr, "en_GBR", nullptr, nullptr, nullptr},
+        {nullptr, nullptr, "_GB", nullptr, nullptr, nullptr},
+        {nullptr, nullptr, "/usr/lib/locale/en_GB.UTF-8", nullptr, nullptr, nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.lcAll ? c.lcAll : "-") + " " + (c.lcAddress ? c.lcAddress : "-") + " " + c.lang +
+                     " " + (c.file ? c.file : "-"));
+        const char *values[] = {c.file, c.lcAll, c.lcAddress, c.lang};
+        for (size_t i = 0; i < 4; ++i) {
+            if (values[i] != nullptr) {
+                setenv(kVariables[i], values[i], 1);
+            } else {
+                unsetenv(kVariables[i]);
+            }
+        }
+        const Read nation = readValue(kUser, u"Control Panel\\International\\Geo", u"Nation", 260);
+        const Read country = readValue(kUser, u"control panel\\International", u"iCountry", 260);
+        EXPECT_EQ(nation.opened, c.nation != nullptr);
+        EXPECT_EQ(country.opened, c.nation != nullptr);
+        EXPECT_EQ(country.read, c.country != nullptr);
+        // The bytes a REG_SZ holds: UTF-16 and its terminator.
+        if (c.nation != nullptr) {
+            EXPECT_EQ(bytesOf(nation), sz(c.nation));
+        }
+        if (c.country != nullptr) {
+            EXPECT_EQ(bytesOf(country), sz(c.country));
+        }
+        EXPECT_FALSE(readValue(kMachine, u"Software\\Microsoft\\TV System Services\\TVAutoTune\\TS44-1",
+                               u"VideoStandard", 4)
+                         .opened);
     }
 }
 

@@ -165,7 +165,26 @@ bool runAudioPin(const std::vector<std::string> &args, Document &out, Failure &f
 
 // ---- region ---------------------------------------------------------------
 
+// Where the library finds the user's nation and country code. On Linux it
+// reads the registry file if one is named, else the territory of the locale
+// that the C library's rules select for addresses; the same variables are
+// read here in the same order.
+std::string regionSource() {
+#if defined(_WIN32)
+    return "registry (HKEY_CURRENT_USER)";
+#else
+    const char *file = std::getenv("QUORVEL_REGISTRY_FILE");
+    if (file != nullptr && *file != 0) return std::string("registry file ") + file;
+    for (const char *variable : {"LC_ALL", "LC_ADDRESS", "LANG"}) {
+        const char *name = std::getenv(variable);
+        if (name != nullptr && *name != 0) return std::string("locale ") + name + " (" + variable + ")";
+    }
+    return "locale: none set (LC_ALL, LC_ADDRESS, LANG)";
+#endif
+}
+
 void regionSection(const QuorvelChar *settings, Section &s) {
+    s.field("source", "source", text(regionSource()));
     // 0 stays when the older country setting answers, which names no tune space.
     int32_t country = 0, tuneSpace = 0;
     const int32_t result = Quorvel_GetDefaultCountryCode(&country, &tuneSpace, settings);
@@ -340,7 +359,10 @@ const std::vector<Command> &commands() {
          runProperty},
         {"audiopin", "audiopin KIND", "whether a pin of this kind carries the audio", "", 1, 1, runAudioPin},
         {"country", "country [SETTINGS]", "default country code and tune space, with the tune space's standard",
-         "From the user's nation code through SETTINGS' [Country] list, else the older country code.", 0, 1,
+         "From the user's nation code through SETTINGS' [Country] list, else the older country code.\n"
+         "On Linux both come from the file named by QUORVEL_REGISTRY_FILE or, without one, from the\n"
+         "territory of the locale named by LC_ALL, LC_ADDRESS or LANG (the first set); 'source' says which.",
+         0, 1,
          runCountry},
         {"tvstandard", "tvstandard TUNESPACE [KIND]", "analog video standard of a tune space",
          "KIND 2 reads the system's \"-0\" tuning-space key, anything else the \"-1\" key; the built-in\n"
