@@ -185,12 +185,30 @@ enum class ProbeResult { Created, Exists, Failed };
 // gives Failed, as creating a file over it fails.
 ProbeResult createProbe(const Char *path);
 
+// The drive roots and their types from one reading of the system's list:
+// `list` holds the roots as logicalDriveStrings writes them (each
+// terminated, one more NUL after the last), `types` the drive type of each,
+// in order. Whatever the number of roots, none is left out.
+struct DriveRoots {
+    Char *list;
+    uint32_t units;  // of the list, without its final NUL
+    uint32_t *types;
+    uint32_t count;
+};
+
 #if !defined(_WIN32)
+// One reading of the mount table, the drive types included, so that a host
+// with hundreds of mounts is not read again for every root. False when
+// memory runs out. freeDriveRoots releases what it filled in.
+bool readDriveRoots(DriveRoots *out);
+void freeDriveRoots(DriveRoots *roots);
+
 // The POSIX side's drive list and drive types come from a mount table in the
 // format of /proc/self/mounts. These read the table at `table`; the functions
 // above read the process's own. Declared here so that tests can hand in a
 // table of their own.
 uint32_t driveStringsFromTable(const char *table, uint32_t capacity, Char *buffer);
+bool driveRootsFromTable(const char *table, DriveRoots *out);
 uint32_t driveTypeFromTable(const char *table, const Char *root);
 // The type of a mount from its table fields.
 uint32_t mountDriveType(const char *fsType, const char *device);

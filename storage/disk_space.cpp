@@ -49,36 +49,64 @@ int32_t freeDiskSpace(const VolumeOps &ops, const platform::Char *rootPath) {
     return -1;
 }
 
+namespace {
+
+// The search so far: the most free space seen, and where it was.
+struct Choice {
+    int32_t best = 0;
+    platform::Char *rootOut;
+};
+
+// Takes the root entry[0, length) of type `type` (read on demand when
+// `type` is null) into the choice.
+void consider(const VolumeOps &ops, const platform::Char *entry, int length, const uint32_t *type, Choice *choice) {
+    // A root that would not fit the caller's buffer is never chosen.
+    if (length >= platform::kLargestRootUnits) return;
+    platform::Char root[platform::kPathUnits];
+    copyString(root, entry, length);
+    if ((type != nullptr ? *type : ops.driveType(root)) != platform::kDriveFixed) return;
+    const int32_t kilobytes = freeDiskSpace(ops, root);
+    // Strictly greater: of equal drives the earlier stays chosen.
+    if (kilobytes > choice->best) {
+        choice->best = kilobytes;
+        copyString(choice->rootOut, root, length);
+    }
+}
+
+// Walks a drive list of `count` units, with the types of its roots when
+// known.
+void walk(const VolumeOps &ops, const platform::Char *list, uint32_t count, const uint32_t *types, Choice *choice) {
+    uint32_t pos = 0;
+    for (uint32_t k = 0; pos < count && list[pos] != 0; ++k) {
+        int length = 0;
+        while (list[pos + length] != 0) ++length;
+        consider(ops, list + pos, length, types != nullptr ? types + k : nullptr, choice);
+        pos += static_cast<uint32_t>(length) + 1;
+    }
+}
+
+}  // namespace
+
+// NOLINTNEXTLINE(readability-non-const-parameter): written through the choice
 int32_t largestDisk(const VolumeOps &ops, platform::Char *rootOut) {
     if (rootOut == nullptr) return 0;
+    Choice choice{0, rootOut};
+    platform::DriveRoots roots;
+    if (ops.readRoots != nullptr) {
+        // One reading gives every root with its type.
+        if (ops.readRoots(&roots)) {
+            walk(ops, roots.list, roots.units, roots.types, &choice);
+            ops.freeRoots(&roots);
+        }
+        return 0;
+    }
     // The list belongs to this call, so calls may overlap.
     platform::Char list[platform::kDriveListUnits];
     const uint32_t count = ops.driveStrings(platform::kDriveListUnits, list);
     if (count == 0 || count >= static_cast<uint32_t>(platform::kDriveListUnits)) return 0;
     // The list's closing NUL, set here too so that no scan can run past it.
     list[count] = 0;
-
-    int32_t best = 0;
-    uint32_t pos = 0;
-    while (pos < count && list[pos] != 0) {
-        const platform::Char *entry = list + pos;
-        int length = 0;
-        while (entry[length] != 0) ++length;
-        // A root that would not fit the caller's buffer is never chosen.
-        if (length < platform::kLargestRootUnits) {
-            platform::Char root[platform::kPathUnits];
-            copyString(root, entry, length);
-            if (ops.driveType(root) == platform::kDriveFixed) {
-                const int32_t kilobytes = freeDiskSpace(ops, root);
-                // Strictly greater: of equal drives the earlier stays chosen.
-                if (kilobytes > best) {
-                    best = kilobytes;
-                    copyString(rootOut, root, length);
-                }
-            }
-        }
-        pos += static_cast<uint32_t>(length) + 1;
-    }
+    walk(ops, list, count, nullptr, &choice);
     return 0;
 }
 

@@ -31,6 +31,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/random.h>
@@ -39,6 +40,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "platform/posix/native_path.h"
@@ -167,92 +169,120 @@ constexpr size_t kNativeNameBytes = 1024;
 
 // --- Mount table ------------------------------------------------------------
 
-// One line of the mount table, with its octal escapes (\040 for a space and
-// so on) decoded. Fields too long for their buffer are marked cut.
-struct MountEntry {
-    char device[256];
-    char point[kNativeBytes];
-    char type[64];
-    size_t length[3];
-    bool cut[3];
+// One mount: its fields point into the table's bytes, NUL-terminated, with
+// the table's octal escapes (\040 for a space and so on) decoded in place.
+struct Mount {
+    const char *device;
+    const char *point;
+    const char *type;
 };
 
-// Reads the table and calls `visit` for every complete entry. False when
-// the table cannot be read.
-template <typename Visit>
-bool forEachMount(const char *table, Visit &&visit) {
-    const int fd = open(table, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    MountEntry entry;
-    char *fields[3] = {entry.device, entry.point, entry.type};
-    const size_t sizes[3] = {sizeof entry.device, sizeof entry.point, sizeof entry.type};
-    int field = 0;
-    int escape = -1;  // digits of an escape read so far, or -1
-    unsigned escapeValue = 0;
-    auto reset = [&]() {
-        field = 0;
-        escape = -1;
-        for (int i = 0; i < 3; ++i) {
-            entry.length[i] = 0;
-            entry.cut[i] = false;
-            fields[i][0] = 0;
+// The whole table read into memory and cut into mounts, in table order.
+struct MountTable {
+    char *bytes = nullptr;
+    Mount *mounts = nullptr;
+    uint32_t count = 0;
+};
+
+void freeMountTable(MountTable *t) {
+    free(t->bytes);
+    free(t->mounts);
+    *t = MountTable{};
+}
+
+// The table's bytes, whole, NUL-terminated. A table is a kernel file whose
+// size stat cannot tell, so it is read until the end.
+char *readWhole(const char *path, size_t *size) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    size_t capacity = 16384, used = 0;
+    char *bytes = static_cast<char *>(malloc(capacity));
+    while (bytes != nullptr) {
+        if (capacity - used < 2) {
+            char *grown = static_cast<char *>(realloc(bytes, capacity * 2));
+            if (grown == nullptr) {
+                free(bytes);
+                bytes = nullptr;
+                break;
+            }
+            bytes = grown;
+            capacity *= 2;
         }
-    };
-    auto put = [&](char c) {
-        if (field > 2) return;
-        if (entry.length[field] + 1 >= sizes[field]) {
-            entry.cut[field] = true;
-            return;
-        }
-        fields[field][entry.length[field]++] = c;
-        fields[field][entry.length[field]] = 0;
-    };
-    auto flushEscape = [&]() {
-        // An unfinished escape stands for itself.
-        put('\\');
-        for (int k = escape - 1; k >= 0; --k) put(static_cast<char>('0' + ((escapeValue >> (3 * k)) & 7)));
-        escape = -1;
-    };
-    reset();
-    char chunk[4096];
-    for (;;) {
-        const ssize_t got = read(fd, chunk, sizeof chunk);
+        const ssize_t got = read(fd, bytes + used, capacity - used - 1);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        for (ssize_t i = 0; i < got; ++i) {
-            const char c = chunk[i];
-            if (escape >= 0) {
-                if (c >= '0' && c <= '7') {
-                    escapeValue = escapeValue * 8 + static_cast<unsigned>(c - '0');
-                    if (++escape == 3) {
-                        // A decoded NUL would end the field early; keep it escaped.
-                        if (escapeValue == 0 || escapeValue > 0xFF) {
-                            flushEscape();
-                        } else {
-                            put(static_cast<char>(escapeValue));
-                        }
-                        escape = -1;
-                    }
-                    continue;
-                }
-                flushEscape();
-            }
-            if (c == '\n') {
-                if (field >= 2 && entry.length[2] > 0) visit(entry);
-                reset();
-            } else if (c == ' ' || c == '\t') {
-                if (field < 3) ++field;
-            } else if (c == '\\') {
-                escape = 0;
-                escapeValue = 0;
-            } else {
-                put(c);
-            }
+        if (got < 0) {
+            free(bytes);
+            bytes = nullptr;
+        } else if (got == 0) {
+            break;
+        } else {
+            used += static_cast<size_t>(got);
         }
     }
-    if (escape >= 0) flushEscape();
-    if (field >= 2 && entry.length[2] > 0) visit(entry);
     close(fd);
+    if (bytes != nullptr) bytes[used] = 0;
+    *size = used;
+    return bytes;
+}
+
+// Decodes the field at [from, to) in place, \ooo escapes to their byte
+// (an escape that would give NUL, or is cut short, stays as written), and
+// terminates it. The decoded field is never longer than the text.
+char *decodeField(char *from, const char *to) {
+    char *out = from;
+    for (const char *in = from; in < to;) {
+        if (*in == '\\' && to - in >= 4 && in[1] >= '0' && in[1] <= '3' && in[2] >= '0' && in[2] <= '7' &&
+            in[3] >= '0' && in[3] <= '7') {
+            const int value = (in[1] - '0') * 64 + (in[2] - '0') * 8 + (in[3] - '0');
+            if (value != 0) {
+                *out++ = static_cast<char>(value);
+                in += 4;
+                continue;
+            }
+        }
+        *out++ = *in++;
+    }
+    *out = 0;
+    return from;
+}
+
+// Reads and cuts the table. Lines with fewer than three fields, or with a
+// mount point or type too long for any path or type, are left out.
+bool readMountTable(const char *path, MountTable *t) {
+    size_t size = 0;
+    t->bytes = readWhole(path, &size);
+    if (t->bytes == nullptr) return false;
+    size_t lines = 1;
+    for (size_t i = 0; i < size; ++i) lines += t->bytes[i] == '\n' ? 1 : 0;
+    t->mounts = static_cast<Mount *>(malloc(lines * sizeof(Mount)));
+    if (t->mounts == nullptr) {
+        freeMountTable(t);
+        return false;
+    }
+    char *line = t->bytes;
+    char *const end = t->bytes + size;
+    while (line < end) {
+        char *stop = line;
+        while (stop < end && *stop != '\n') ++stop;
+        char *field[3] = {nullptr, nullptr, nullptr};
+        const char *fieldEnd[3] = {nullptr, nullptr, nullptr};
+        int n = 0;
+        for (char *c = line; c < stop && n < 3;) {
+            while (c < stop && (*c == ' ' || *c == '\t')) ++c;
+            if (c == stop) break;
+            field[n] = c;
+            while (c < stop && *c != ' ' && *c != '\t') ++c;
+            fieldEnd[n++] = c;
+        }
+        if (n == 3) {
+            // Each field is terminated where it ends, which is at most the
+            // separator after it, so decoding one never touches the next.
+            Mount m{decodeField(field[0], fieldEnd[0]), decodeField(field[1], fieldEnd[1]),
+                    decodeField(field[2], fieldEnd[2])};
+            if (m.point[0] != 0 && strlen(m.point) < kNativeBytes && strlen(m.type) < 64) t->mounts[t->count++] = m;
+        }
+        line = stop + 1;
+    }
     return true;
 }
 
@@ -521,50 +551,157 @@ uint32_t mountDriveType(const char *fsType, const char *device) {
     return kDriveFixed;
 }
 
-uint32_t driveStringsFromTable(const char *table, uint32_t capacity, Char *buffer) {
-    // "/" is always the first root, as Windows always has its system drive,
-    // whether or not the table shows it (inside a chroot it does not).
-    if (capacity < 3) return 0;
-    buffer[0] = u'/';
-    buffer[1] = 0;
-    uint32_t used = 2;
-    forEachMount(table, [&](const MountEntry &m) {
-        if (m.cut[1] || m.cut[2] || m.length[1] == 0 || isPseudo(m.type)) return;
-        // Room for the root, its terminator and the list's final NUL.
-        Char *at = buffer + used;
-        const int length = fromNative(m.point, at, static_cast<int>(capacity - used) - 1);
-        if (length <= 0) return;
-        // A mount point mounted over is listed once.
-        for (uint32_t pos = 0; pos < used;) {
-            int k = 0;
-            while (buffer[pos + k] != 0 && buffer[pos + k] == at[k]) ++k;
-            if (buffer[pos + k] == 0 && at[k] == 0) return;
-            while (buffer[pos] != 0) ++pos;
-            ++pos;
+namespace {
+
+struct RootGroup {
+    uint32_t first;  // the point's first mount that holds files
+    uint32_t top;    // the mount on top of it: the last in the table
+};
+
+// Drive types already decided in one reading of the table, by file-system
+// type and device: many mounts share a device (bind mounts, one disk's
+// subvolumes), and deciding costs system calls for a block device.
+struct TypeMemo {
+    struct Entry {
+        const char *type;
+        const char *device;
+        uint32_t drive;
+    };
+    Entry entries[8] = {};
+    unsigned next = 0;
+
+    uint32_t typeOf(const Mount &m) {
+        for (const Entry &e : entries) {
+            if (e.type != nullptr && strcmp(e.type, m.type) == 0 && strcmp(e.device, m.device) == 0) return e.drive;
         }
-        used += static_cast<uint32_t>(length) + 1;
-    });
+        const uint32_t drive = mountDriveType(m.type, m.device);
+        entries[next++ % 8] = Entry{m.type, m.device, drive};
+        return drive;
+    }
+};
+
+// Every drive root of the table with its type, from one reading: "/" first,
+// always, as Windows always has its system drive (inside a chroot the table
+// does not show it); then each mount point of a file system that holds
+// files, once, where it first appears, typed by the mount on top of it.
+// Sorting keeps this n log n however long the table is.
+bool rootsFromTable(const char *table, DriveRoots *out) {
+    *out = DriveRoots{};
+    MountTable t;
+    readMountTable(table, &t);  // an unreadable table leaves "/" alone
+    const Mount *m = t.mounts;
+    const uint32_t n = t.count;
+    size_t units = 3;
+    for (uint32_t i = 0; i < n; ++i) units += strlen(m[i].point) + 1;  // UTF-16 needs no more units than bytes
+    uint32_t *order = static_cast<uint32_t *>(malloc((n + 1) * sizeof(uint32_t)));
+    RootGroup *groups = static_cast<RootGroup *>(malloc((n + 1) * sizeof(RootGroup)));
+    out->list = static_cast<Char *>(malloc(units * sizeof(Char)));
+    out->types = static_cast<uint32_t *>(malloc((n + 1) * sizeof(uint32_t)));
+    const bool ready = order != nullptr && groups != nullptr && out->list != nullptr && out->types != nullptr;
+    uint32_t groupCount = 0;
+    const RootGroup *slash = nullptr;
+    if (ready) {
+        for (uint32_t i = 0; i < n; ++i) order[i] = i;
+        std::sort(order, order + n, [m](uint32_t a, uint32_t b) {
+            const int c = strcmp(m[a].point, m[b].point);
+            return c != 0 ? c < 0 : a < b;
+        });
+        for (uint32_t i = 0; i < n;) {
+            uint32_t j = i;
+            RootGroup g{UINT32_MAX, 0};
+            for (; j < n && strcmp(m[order[j]].point, m[order[i]].point) == 0; ++j) {
+                if (g.first == UINT32_MAX && !isPseudo(m[order[j]].type)) g.first = order[j];
+                g.top = order[j];
+            }
+            if (g.first != UINT32_MAX) groups[groupCount++] = g;
+            i = j;
+        }
+        std::sort(groups, groups + groupCount, [](const RootGroup &a, const RootGroup &b) { return a.first < b.first; });
+        for (uint32_t k = 0; k < groupCount && slash == nullptr; ++k) {
+            if (strcmp(m[groups[k].first].point, "/") == 0) slash = &groups[k];
+        }
+        // "/" first, typed by the table where it shows "/", else by its own
+        // file system; then the rest in table order.
+        out->list[0] = u'/';
+        out->list[1] = 0;
+        TypeMemo memo;
+        out->types[0] = slash != nullptr ? memo.typeOf(m[slash->top]) : rootDriveType();
+        out->units = 2;
+        out->count = 1;
+        for (uint32_t k = 0; k < groupCount; ++k) {
+            if (&groups[k] == slash) continue;
+            const int length = fromNative(m[groups[k].first].point, out->list + out->units,
+                                          static_cast<int>(units - out->units - 1));
+            if (length <= 0) continue;
+            out->units += static_cast<uint32_t>(length) + 1;
+            out->types[out->count++] = memo.typeOf(m[groups[k].top]);
+        }
+        out->list[out->units] = 0;
+    }
+    free(order);
+    free(groups);
+    freeMountTable(&t);
+    if (!ready) freeDriveRoots(out);
+    return ready;
+}
+
+// The root of `roots` equal to `root` with its trailing separators dropped,
+// as an index, or -1.
+int64_t findRoot(const DriveRoots &roots, const Char *root) {
+    size_t length = 0;
+    while (root[length] != 0) ++length;
+    while (length > 1 && root[length - 1] == u'/') --length;
+    uint32_t pos = 0;
+    for (uint32_t i = 0; i < roots.count; ++i) {
+        const Char *r = roots.list + pos;
+        size_t k = 0;
+        while (k < length && r[k] != 0 && r[k] == root[k]) ++k;
+        if (k == length && r[k] == 0) return i;
+        while (roots.list[pos] != 0) ++pos;
+        ++pos;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool readDriveRoots(DriveRoots *out) { return rootsFromTable(kMountTable, out); }
+
+bool driveRootsFromTable(const char *table, DriveRoots *out) { return rootsFromTable(table, out); }
+
+void freeDriveRoots(DriveRoots *roots) {
+    free(roots->list);
+    free(roots->types);
+    *roots = DriveRoots{};
+}
+
+uint32_t driveStringsFromTable(const char *table, uint32_t capacity, Char *buffer) {
+    DriveRoots roots;
+    if (capacity < 3 || !rootsFromTable(table, &roots)) return 0;
+    // Roots that do not fit, with their terminator and the list's final NUL,
+    // are left out whole.
+    uint32_t used = 0;
+    for (uint32_t pos = 0; pos < roots.units;) {
+        uint32_t length = 0;
+        while (roots.list[pos + length] != 0) ++length;
+        if (used + length + 2 <= capacity) {
+            for (uint32_t k = 0; k <= length; ++k) buffer[used + k] = roots.list[pos + k];
+            used += length + 1;
+        }
+        pos += length + 1;
+    }
     buffer[used] = 0;
+    freeDriveRoots(&roots);
     return used;
 }
 
 uint32_t driveTypeFromTable(const char *table, const Char *root) {
-    char native[kNativeBytes];
-    size_t length;
-    if (!toNative(root, native, sizeof native, &length)) return kDriveNoRootDir;
-    stripTrailingSlashes(native, &length);
-    // The last entry for a mount point is the one on top.
-    char type[sizeof(MountEntry::type)] = {0};
-    char device[sizeof(MountEntry::device)] = {0};
-    bool found = false;
-    forEachMount(table, [&](const MountEntry &m) {
-        if (m.cut[1] || m.cut[2] || strcmp(m.point, native) != 0) return;
-        memcpy(type, m.type, sizeof type);
-        memcpy(device, m.device, sizeof device);
-        found = true;
-    });
-    if (found) return mountDriveType(type, device);
-    return strcmp(native, "/") == 0 ? rootDriveType() : kDriveNoRootDir;
+    DriveRoots roots;
+    if (!rootsFromTable(table, &roots)) return kDriveNoRootDir;
+    const int64_t i = findRoot(roots, root);
+    const uint32_t type = i >= 0 ? roots.types[i] : kDriveNoRootDir;
+    freeDriveRoots(&roots);
+    return type;
 }
 
 uint32_t logicalDriveStrings(uint32_t capacity, Char *buffer) {

@@ -517,6 +517,33 @@ TEST_F(MountTable, RootIsListedFirstEvenWhereTheTableLacksIt) {
     EXPECT_EQ(roots(chroot), (std::vector<U16String>{u"/", u"/data"}));
 }
 
+// A host with thousands of mounts: one reading gives every root, however
+// long the list, each once, typed by the mount on top of it.
+TEST_F(MountTable, NoRootIsLostFromALongTable) {
+    std::string text = "/dev/vda / ext4 rw 0 0\n";
+    std::vector<U16String> expected{u"/"};
+    for (int i = 0; i < 3000; ++i) {
+        const std::string point = "/srv/" + std::string(40, 'm') + std::to_string(i);
+        text += (i % 2 == 0 ? "tmpfs " : "/dev/vdb ") + point + (i % 2 == 0 ? " tmpfs" : " ext4") + " rw 0 0\n";
+        expected.push_back(u16(point));
+    }
+    text += "tmpfs /srv/" + std::string(40, 'm') + "1 tmpfs rw 0 0\n";  // mounted over: typed by the top
+    platform::DriveRoots roots;
+    ASSERT_TRUE(platform::driveRootsFromTable(write(text).c_str(), &roots));
+    std::vector<U16String> listed;
+    for (uint32_t pos = 0; pos < roots.units;) {
+        listed.emplace_back(roots.list + pos);
+        pos += static_cast<uint32_t>(listed.back().size()) + 1;
+    }
+    EXPECT_EQ(listed, expected);
+    ASSERT_EQ(roots.count, expected.size());
+    EXPECT_EQ(roots.types[0], platform::kDriveFixed);
+    EXPECT_EQ(roots.types[1], platform::kDriveRamDisk);
+    EXPECT_EQ(roots.types[2], platform::kDriveRamDisk);  // ext4 under tmpfs
+    EXPECT_EQ(roots.types[4], platform::kDriveFixed);
+    platform::freeDriveRoots(&roots);
+}
+
 TEST(MountDriveType, FromTypeAndDevice) {
     const struct {
         const char *type;
