@@ -10,6 +10,11 @@
 #include "support/test_registry.h"
 #include "support/test_support.h"
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 const char kGeo[] = "Control Panel\\International\\Geo";
@@ -91,6 +96,26 @@ TEST(TVStandard, RegistryValueWins) {
         EXPECT_EQ(Quorvel_GetTVStandardByTuneSpace(1, 1), 1);
     }
 }
+
+#if !defined(_WIN32)
+// The Linux registry file is kept, parsed, while its stamp is unchanged. A
+// rewrite of the same size given back its old modification time still
+// shows at the next call: the change time moves whatever is done.
+TEST(TVStandard, RegistryFileChangeShowsEvenWhenItLooksTheSame) {
+    TestRegistry registry;
+    const auto age = [] {
+        const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, getenv("QUORVEL_REGISTRY_FILE"), old, 0), 0);
+    };
+    registry.setDword(TestRoot::LocalMachine, tuneSpaceKey(44, 0), "VideoStandard", 0x1000);
+    age();
+    EXPECT_EQ(Quorvel_GetTVStandardByTuneSpace(44, 2), 0x1000);
+    EXPECT_EQ(Quorvel_GetTVStandardByTuneSpace(44, 2), 0x1000);  // from the kept file
+    registry.setDword(TestRoot::LocalMachine, tuneSpaceKey(44, 0), "VideoStandard", 0x2000);
+    age();
+    EXPECT_EQ(Quorvel_GetTVStandardByTuneSpace(44, 2), 0x2000);
+}
+#endif
 
 TEST(TVStandard, InputKindSelectsOneKeyOnly) {
     TestRegistry registry;

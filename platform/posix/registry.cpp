@@ -1,8 +1,7 @@
 // Registry, POSIX side: the registry is a registry export file named by the
 // environment variable QUORVEL_REGISTRY_FILE (docs/registry-file.md). The
-// file is read afresh at every open, so a change to it shows at the next
-// open and nothing is kept between calls; an open key holds a copy of its
-// values until it is closed. A variable naming a file that cannot be read or
+// file is kept, parsed, while it is unchanged; a change to it shows at the
+// next open. An open key holds a copy of its values until it is closed. A variable naming a file that cannot be read or
 // is no registry file: an empty registry, where no key opens.
 //
 // No variable, or an empty one: the user's nation and country code come from
@@ -13,12 +12,15 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include "platform/posix/reach.h"
 #include "platform/posix/registry_file.h"
 #include "platform/posix/territories.h"
 
@@ -31,17 +33,9 @@ namespace {
 // holds a handful of keys.
 constexpr size_t kFileLimit = 16u << 20;
 
-// The whole file in a malloc'd buffer, or null. Only regular files are
-// read, so that a device or a pipe named by mistake cannot block the call.
-uint8_t *readFile(const char *path, size_t *size) {
-    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return nullptr;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
-        static_cast<unsigned long long>(st.st_size) > kFileLimit) {
-        close(fd);
-        return nullptr;
-    }
+// The whole of the open file in a malloc'd buffer, or null.
+uint8_t *readOpenFile(int fd, const struct stat &st, size_t *size) {
+    if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > kFileLimit) return nullptr;
     // One byte more than the file had, to see it grow past the limit.
     size_t capacity = static_cast<size_t>(st.st_size) + 1;
     uint8_t *data = static_cast<uint8_t *>(malloc(capacity));
@@ -74,9 +68,153 @@ uint8_t *readFile(const char *path, size_t *size) {
             used += static_cast<size_t>(n);
         }
     }
-    close(fd);
     *size = used;
     return data;
+}
+
+// --- The registry file, kept while it is unchanged -----------------------------
+//
+// The file is read and its keys parsed once, and kept while its identity and
+// stamp (device, inode, size, change and modification times in nanoseconds)
+// stay the same; each open compares them with one stat, so a change shows
+// at the next open. A file changed within the last kRacySeconds before it
+// was read may change again within the same tick of the file system's
+// clock without a new stamp, so it is read afresh until it is older. One
+// file is kept, with at most kKeptKeys keys, under one lock.
+
+constexpr time_t kRacySeconds = 2;
+constexpr unsigned kKeptKeys = 64;
+
+struct Stamp {
+    dev_t device;
+    ino_t inode;
+    off_t size;
+    struct timespec modified;
+    struct timespec changed;
+};
+
+struct KeptKey {
+    RegistryRoot root;
+    Char *subkey;               // as asked for, terminated
+    RegistryKeyValues *values;  // null: the file has no such key
+};
+
+struct KeptFile {
+    char *path;
+    Stamp stamp;
+    bool settled;  // unchanged long enough before it was read to be kept
+    uint8_t *bytes;
+    size_t size;
+    KeptKey keys[kKeptKeys];
+    unsigned keyCount;
+    unsigned nextKey;
+};
+
+pthread_mutex_t gLock = PTHREAD_MUTEX_INITIALIZER;
+KeptFile gKept;  // zero-initialized: nothing kept
+
+Stamp stampOf(const struct stat &st) { return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
+
+bool sameTime(const struct timespec &a, const struct timespec &b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool sameStamp(const Stamp &a, const Stamp &b) {
+    return a.device == b.device && a.inode == b.inode && a.size == b.size && sameTime(a.modified, b.modified) &&
+           sameTime(a.changed, b.changed);
+}
+
+void forgetKeys(KeptFile *f) {
+    for (unsigned i = 0; i < f->keyCount; ++i) {
+        free(f->keys[i].subkey);
+        freeRegistryKey(f->keys[i].values);
+    }
+    f->keyCount = 0;
+    f->nextKey = 0;
+}
+
+void forgetFile(KeptFile *f) {
+    forgetKeys(f);
+    free(f->path);
+    free(f->bytes);
+    *f = KeptFile{};
+}
+
+// Makes gKept hold the file at `path` as it is now. False when it cannot be
+// read: not there, not a regular file, too large, no memory.
+bool keepCurrent(const char *path) {
+    struct stat now;
+    if (stat(path, &now) != 0) {
+        forgetFile(&gKept);
+        return false;
+    }
+    if (gKept.settled && gKept.path != nullptr && strcmp(gKept.path, path) == 0 &&
+        sameStamp(gKept.stamp, stampOf(now))) {
+        return true;
+    }
+    forgetFile(&gKept);
+    const int fd = openRegularFile(path);
+    if (fd < 0) return false;
+    struct stat st;
+    size_t size = 0;
+    uint8_t *bytes = fstat(fd, &st) == 0 ? readOpenFile(fd, st, &size) : nullptr;
+    close(fd);
+    const size_t pathBytes = strlen(path) + 1;
+    char *copy = static_cast<char *>(malloc(pathBytes));
+    if (bytes == nullptr || copy == nullptr) {
+        free(bytes);
+        free(copy);
+        return false;
+    }
+    memcpy(copy, path, pathBytes);
+    struct timespec clock;
+    clock_gettime(CLOCK_REALTIME, &clock);
+    gKept.path = copy;
+    gKept.stamp = stampOf(st);
+    gKept.settled = st.st_mtim.tv_sec + kRacySeconds < clock.tv_sec && st.st_ctim.tv_sec + kRacySeconds < clock.tv_sec;
+    gKept.bytes = bytes;
+    gKept.size = size;
+    return true;
+}
+
+bool sameSubkey(const Char *a, const Char *b) {
+    while (*a != 0 && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
+// The key from the kept file, parsed once; a copy for the caller to close.
+bool openKeptKey(RegistryRoot root, const Char *subkey, RegistryKey *key) {
+    const Char *name = subkey != nullptr ? subkey : QTEXT("");
+    for (unsigned i = 0; i < gKept.keyCount; ++i) {
+        const KeptKey &k = gKept.keys[i];
+        if (k.root != root || !sameSubkey(k.subkey, name)) continue;
+        if (k.values == nullptr) return false;
+        key->handle = copyRegistryKey(k.values);
+        return key->handle != nullptr;
+    }
+    RegistryKeyValues *values = loadRegistryKey(gKept.bytes, gKept.size, root, subkey);
+    size_t units = 0;
+    while (name[units] != 0) ++units;
+    Char *kept = static_cast<Char *>(malloc((units + 1) * sizeof(Char)));
+    if (kept != nullptr) {
+        memcpy(kept, name, (units + 1) * sizeof(Char));
+        KeptKey *slot;
+        if (gKept.keyCount < kKeptKeys) {
+            slot = &gKept.keys[gKept.keyCount++];
+        } else {
+            // Full: the oldest kept key makes room.
+            slot = &gKept.keys[gKept.nextKey++ % kKeptKeys];
+            free(slot->subkey);
+            freeRegistryKey(slot->values);
+        }
+        *slot = KeptKey{root, kept, values};
+        if (values == nullptr) return false;
+        key->handle = copyRegistryKey(values);
+        return key->handle != nullptr;
+    }
+    if (values == nullptr) return false;
+    key->handle = values;
+    return true;
 }
 
 // The locale name the C library takes for addresses: the first of LC_ALL,
@@ -140,14 +278,10 @@ bool openRegistryKey(RegistryRoot root, const Char *subkey, RegistryKey *key) {
     if (key == nullptr) return false;
     const char *path = getenv("QUORVEL_REGISTRY_FILE");
     if (path == nullptr || path[0] == 0) return openLocaleKey(root, subkey, key);
-    size_t size = 0;
-    uint8_t *bytes = readFile(path, &size);
-    if (bytes == nullptr) return false;
-    RegistryKeyValues *values = loadRegistryKey(bytes, size, root, subkey);
-    free(bytes);
-    if (values == nullptr) return false;
-    key->handle = values;
-    return true;
+    pthread_mutex_lock(&gLock);
+    const bool opened = keepCurrent(path) && openKeptKey(root, subkey, key);
+    pthread_mutex_unlock(&gLock);
+    return opened;
 }
 
 bool queryRegistryValue(RegistryKey key, const Char *name, void *data, uint32_t *size) {

@@ -714,5 +714,18 @@ void freeRegistryKey(RegistryKeyValues *values) {
     free(values);
 }
 
+RegistryKeyValues *copyRegistryKey(const RegistryKeyValues *values) {
+    RegistryKeyValues *copy = static_cast<RegistryKeyValues *>(malloc(sizeof(RegistryKeyValues)));
+    if (copy == nullptr) return nullptr;
+    copy->size = values->size;
+    copy->records = static_cast<uint8_t *>(malloc(values->size != 0 ? values->size : 1));
+    if (copy->records == nullptr) {
+        free(copy);
+        return nullptr;
+    }
+    if (values->size != 0) memcpy(copy->records, values->records, values->size);
+    return copy;
+}
+
 }  // namespace platform
 }  // namespace quorvel

@@ -35,6 +35,9 @@ bool findRegistryValue(const RegistryKeyValues *values, const Char *name, const 
 // Frees what loadRegistryKey made; null is allowed.
 void freeRegistryKey(RegistryKeyValues *values);
 
+// A copy of `values` that is freed on its own; null when memory runs out.
+RegistryKeyValues *copyRegistryKey(const RegistryKeyValues *values);
+
 }  // namespace platform
 }  // namespace quorvel
 
