@@ -34,10 +34,14 @@
 //           are dropped; quotes in it are kept.
 //  Length   Value or default is cut to 259 units, after the quotes went.
 //
-// The file is decoded once into UTF-16 and indexed in one pass: sections and
-// entries sit in arrays, each found through an open-addressing hash table
-// keyed by the folded name, so parsing is linear in the file and a read costs
-// the length of the names read, however many keys the file has.
+// The file is decoded once into UTF-16, and every section header and key
+// line gets a record, in file order. The index is arrays of record numbers
+// sorted by folded name, stably, so that the first line of a name stays
+// first: one of the sections, and for each first section of a name one of
+// its keys, each name kept once. A read is two binary searches. Sorted, not
+// hashed: no choice of names slows this sort past n log n plus the names'
+// length (sortByName), while names chosen to share an unkeyed hash make a
+// hash index quadratic, and a keyed hash needs a random key.
 #include "platform/posix/profile_parse.h"
 
 #include <stdint.h>
@@ -58,15 +62,20 @@ struct Span {
 
 struct SectionRecord {
     Span name;
-    uint32_t hash;
+    // Its key lines: the entry records [keys, keysEnd), in file order.
+    uint32_t keys;
+    uint32_t keysEnd;
+    // Once indexed, for the first section of a name: entryOrder[keys,
+    // namesEnd) lists those records by name, the first line of each name.
+    uint32_t namesEnd;
 };
 
+// value.start of a line without '=' (text offsets stay below 2^22).
+constexpr uint32_t kNoValue = UINT32_MAX;
+
 struct EntryRecord {
-    uint32_t section;  // index into the section records
-    uint32_t hash;     // of the section index and the folded key name
     Span name;
     Span value;
-    bool hasValue;     // false for a line without '='
 };
 
 }  // namespace
@@ -75,17 +84,19 @@ struct ProfileData {
     Char *text = nullptr;
     uint32_t textUnits = 0;
 
+    // Every section header and every key line under one, in file order.
     SectionRecord *sections = nullptr;
     uint32_t sectionCount = 0;
     uint32_t sectionCapacity = 0;
-    uint32_t *sectionSlots = nullptr;  // 1-based record indexes, 0 = empty
-    uint32_t sectionMask = 0;
-
     EntryRecord *entries = nullptr;
     uint32_t entryCount = 0;
     uint32_t entryCapacity = 0;
-    uint32_t *entrySlots = nullptr;
-    uint32_t entryMask = 0;
+
+    // The first section record of each name, by name.
+    uint32_t *sectionOrder = nullptr;
+    uint32_t sectionNames = 0;
+    // Entry records by section, then name; see SectionRecord.namesEnd.
+    uint32_t *entryOrder = nullptr;
 };
 
 namespace {
@@ -210,29 +221,16 @@ bool isBlank(Char c) { return c == 0x20 || (c >= 0x09 && c <= 0x0D) || c == 0x1A
 
 Char foldCase(Char c) { return c >= u'A' && c <= u'Z' ? static_cast<Char>(c + (u'a' - u'A')) : c; }
 
-constexpr uint32_t kHashStart = 2166136261u;  // FNV-1a
-
-uint32_t hashUnit(uint32_t hash, uint32_t unit) {
-    hash = (hash ^ (unit & 0xFF)) * 16777619u;
-    return (hash ^ (unit >> 8)) * 16777619u;
-}
-
-uint32_t hashName(uint32_t hash, const Char *name, size_t length) {
-    for (size_t i = 0; i < length; ++i) hash = hashUnit(hash, foldCase(name[i]));
-    return hash;
-}
-
-uint32_t hashEntry(uint32_t section, const Char *name, size_t length) {
-    uint32_t hash = hashUnit(hashUnit(kHashStart, section & 0xFFFF), section >> 16);
-    return hashName(hash, name, length);
-}
-
-bool sameName(const Char *a, size_t aLength, const Char *b, size_t bLength) {
-    if (aLength != bLength) return false;
-    for (size_t i = 0; i < aLength; ++i) {
-        if (foldCase(a[i]) != foldCase(b[i])) return false;
+// Orders names by their folded units, a name before any longer one it
+// starts: negative, zero or positive as `a` sorts before, with or after `b`.
+// Costs at most the shorter name's length.
+int compareNames(const Char *a, size_t aLength, const Char *b, size_t bLength) {
+    const size_t common = aLength < bLength ? aLength : bLength;
+    for (size_t i = 0; i < common; ++i) {
+        const Char x = foldCase(a[i]), y = foldCase(b[i]);
+        if (x != y) return x < y ? -1 : 1;
     }
-    return true;
+    return aLength < bLength ? -1 : aLength > bLength ? 1 : 0;
 }
 
 // Drops the blanks at both ends of [start, end).
@@ -249,7 +247,7 @@ Span cString(const Char *text, uint32_t start, uint32_t end) {
     return Span{start, stop - start};
 }
 
-// ------------------------------------------------------------ hash tables
+// ------------------------------------------------------------------ index
 
 // Grows `capacity` so that one more record fits. A record takes at least
 // two units of a file of at most kMaxProfileBytes, so counts stay below 2^22
@@ -265,64 +263,156 @@ bool makeRoom(Record *&records, uint32_t count, uint32_t &capacity) {
     return true;
 }
 
-void placeSlot(uint32_t *slots, uint32_t mask, uint32_t hash, uint32_t oneBasedIndex) {
-    uint32_t s = hash & mask;
-    while (slots[s] != 0) s = (s + 1) & mask;
-    slots[s] = oneBasedIndex;
+// A record's name by its number, for sortByName and findByName.
+struct SectionName {
+    const SectionRecord *sections;
+    Span operator()(uint32_t s) const { return sections[s].name; }
+};
+
+struct EntryName {
+    const EntryRecord *entries;
+    Span operator()(uint32_t e) const { return entries[e].name; }
+};
+
+// Sorts the record numbers order[0, count) by name, keeping records of one
+// name in file order, then keeps the first of each name; returns how many
+// are kept. `nameOf` gives a record's name; `scratch` holds 3 * count
+// numbers. A bottom-up merge sort in which every element carries how many
+// units it shares with the one before it: a merge compares two names only
+// past what both share with the name it output last, so each compared unit
+// either is the last or lengthens what an element shares with the one
+// before it, which never shrinks and never exceeds its length. Any content
+// then costs O(count log count + the names' length): names chosen to share
+// long prefixes cost no more than others.
+template <typename NameOf>
+uint32_t sortByName(const Char *text, uint32_t *order, uint32_t *scratch, uint32_t count, NameOf nameOf) {
+    uint32_t *from = order, *to = scratch;
+    uint32_t *fromShared = scratch + count, *toShared = scratch + 2 * static_cast<size_t>(count);
+    for (uint32_t i = 0; i < count; ++i) fromShared[i] = 0;
+    for (uint32_t width = 1; width < count; width *= 2) {
+        for (uint32_t low = 0; low < count; low += 2 * width) {
+            const uint32_t middle = count - low > width ? low + width : count;
+            const uint32_t high = count - middle > width ? middle + width : count;
+            uint32_t i = low, j = middle, k = low;
+            // What the heads of the two runs share with the last name output
+            // (nothing yet). The head sharing more is the smaller.
+            uint32_t left = 0, right = 0;
+            while (i < middle && j < high) {
+                bool takeLeft = left > right;
+                if (left == right) {
+                    const Span a = nameOf(from[i]), b = nameOf(from[j]);
+                    const Char *x = text + a.start, *y = text + b.start;
+                    uint32_t p = left;
+                    while (p < a.length && p < b.length && foldCase(x[p]) == foldCase(y[p])) ++p;
+                    // Equal names take the left run's first: the earlier line.
+                    takeLeft = p == a.length || (p < b.length && foldCase(x[p]) < foldCase(y[p]));
+                    if (takeLeft) {
+                        right = p;
+                    } else {
+                        left = p;
+                    }
+                }
+                if (takeLeft) {
+                    to[k] = from[i];
+                    toShared[k++] = left;
+                    if (++i < middle) left = fromShared[i];
+                } else {
+                    to[k] = from[j];
+                    toShared[k++] = right;
+                    if (++j < high) right = fromShared[j];
+                }
+            }
+            for (uint32_t rest = i; rest < middle; ++rest) {
+                to[k] = from[rest];
+                toShared[k++] = rest == i ? left : fromShared[rest];
+            }
+            for (uint32_t rest = j; rest < high; ++rest) {
+                to[k] = from[rest];
+                toShared[k++] = rest == j ? right : fromShared[rest];
+            }
+        }
+        uint32_t *swap = from;
+        from = to;
+        to = swap;
+        swap = fromShared;
+        fromShared = toShared;
+        toShared = swap;
+    }
+    uint32_t kept = 0, lastLength = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t length = nameOf(from[i]).length;
+        // A repeat shares all of the name before it, and is as long.
+        if (i > 0 && fromShared[i] == length && length == lastLength) continue;
+        lastLength = length;
+        order[kept++] = from[i];
+    }
+    return kept;
 }
 
-// Enters records[count - 1] into the table, first growing the table (and
-// re-entering every record) when it would be more than half full.
-template <typename Record>
-bool enterLast(uint32_t *&slots, uint32_t &mask, const Record *records, uint32_t count) {
-    uint32_t capacity = slots ? mask + 1 : 0;
-    if (static_cast<size_t>(count) * 2 <= capacity) {
-        placeSlot(slots, mask, records[count - 1].hash, count);
-        return true;
+// Where order[first, last), sorted by name one record per name, holds the
+// record named `name`; `last` when none is.
+template <typename NameOf>
+uint32_t findByName(const Char *text, const uint32_t *order, uint32_t first, uint32_t last, NameOf nameOf,
+                    const Char *name, size_t length) {
+    uint32_t low = first, high = last;
+    while (low < high) {
+        const uint32_t middle = low + (high - low) / 2;
+        const Span found = nameOf(order[middle]);
+        const int side = compareNames(text + found.start, found.length, name, length);
+        if (side == 0) return middle;
+        if (side < 0) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
     }
-    uint32_t grown = capacity ? capacity * 2 : 32;
-    uint32_t *fresh = static_cast<uint32_t *>(calloc(grown, sizeof(uint32_t)));
-    if (!fresh) return false;
-    for (uint32_t i = 0; i < count; ++i) placeSlot(fresh, grown - 1, records[i].hash, i + 1);
-    free(slots);
-    slots = fresh;
-    mask = grown - 1;
+    return last;
+}
+
+// Builds sectionOrder and entryOrder from the records. False when memory
+// runs out.
+bool sortRecords(ProfileData *data) {
+    const uint32_t most = data->sectionCount > data->entryCount ? data->sectionCount : data->entryCount;
+    if (most == 0) return true;
+    uint32_t *scratch = static_cast<uint32_t *>(malloc(3 * static_cast<size_t>(most) * sizeof(uint32_t)));
+    if (!scratch) return false;
+    bool enough = true;
+    if (data->sectionCount) {
+        data->sectionOrder = static_cast<uint32_t *>(malloc(data->sectionCount * sizeof(uint32_t)));
+        enough = data->sectionOrder != nullptr;
+    }
+    if (enough && data->entryCount) {
+        data->entryOrder = static_cast<uint32_t *>(malloc(data->entryCount * sizeof(uint32_t)));
+        enough = data->entryOrder != nullptr;
+    }
+    if (!enough) {
+        free(scratch);
+        return false;
+    }
+    for (uint32_t s = 0; s < data->sectionCount; ++s) data->sectionOrder[s] = s;
+    data->sectionNames =
+        sortByName(data->text, data->sectionOrder, scratch, data->sectionCount, SectionName{data->sections});
+    // Only the first section of a name is searched, so only its keys are
+    // sorted; the keys under a repeated header are never found.
+    for (uint32_t n = 0; n < data->sectionNames; ++n) {
+        SectionRecord &section = data->sections[data->sectionOrder[n]];
+        const uint32_t count = section.keysEnd - section.keys;
+        if (count == 0) continue;
+        for (uint32_t e = section.keys; e < section.keysEnd; ++e) data->entryOrder[e] = e;
+        section.namesEnd = section.keys + sortByName(data->text, data->entryOrder + section.keys, scratch, count,
+                                                     EntryName{data->entries});
+    }
+    free(scratch);
     return true;
 }
 
 constexpr uint32_t kNoSection = UINT32_MAX;
 
-// The section record named `name`, or kNoSection.
-uint32_t findSection(const ProfileData *data, const Char *name, size_t length, uint32_t hash) {
-    if (!data->sectionSlots) return kNoSection;
-    for (uint32_t s = hash & data->sectionMask; data->sectionSlots[s] != 0; s = (s + 1) & data->sectionMask) {
-        const SectionRecord &r = data->sections[data->sectionSlots[s] - 1];
-        if (r.hash == hash && sameName(data->text + r.name.start, r.name.length, name, length)) {
-            return data->sectionSlots[s] - 1;
-        }
-    }
-    return kNoSection;
-}
-
-const EntryRecord *findEntry(const ProfileData *data, uint32_t section, const Char *name, size_t length,
-                             uint32_t hash) {
-    if (!data->entrySlots) return nullptr;
-    for (uint32_t s = hash & data->entryMask; data->entrySlots[s] != 0; s = (s + 1) & data->entryMask) {
-        const EntryRecord &r = data->entries[data->entrySlots[s] - 1];
-        if (r.hash == hash && r.section == section &&
-            sameName(data->text + r.name.start, r.name.length, name, length)) {
-            return &r;
-        }
-    }
-    return nullptr;
-}
-
 // ---------------------------------------------------------------- parsing
 
 // A section header line: its name, from after the '[' to the first ']' or
-// the end of the line. Returns the section's record, or kNoSection when an
-// earlier section has the same name: Windows searches only the first one, so
-// the keys under this one are never found. False when memory runs out.
+// the end of the line. Every header gets a record, a repeated name too;
+// sortRecords drops the repeats. False when memory runs out.
 bool enterSection(ProfileData *data, uint32_t start, uint32_t end, uint32_t *section) {
     const Char *text = data->text;
     uint32_t close = start + 1;
@@ -330,20 +420,15 @@ bool enterSection(ProfileData *data, uint32_t start, uint32_t end, uint32_t *sec
     uint32_t nameStart = start + 1, nameEnd = close;
     trimBlanks(text, nameStart, nameEnd);
     Span name = cString(text, nameStart, nameEnd);
-    uint32_t hash = hashName(kHashStart, text + name.start, name.length);
-    if (findSection(data, text + name.start, name.length, hash) != kNoSection) {
-        *section = kNoSection;
-        return true;
-    }
     if (!makeRoom(data->sections, data->sectionCount, data->sectionCapacity)) return false;
-    data->sections[data->sectionCount] = SectionRecord{name, hash};
-    ++data->sectionCount;
-    *section = data->sectionCount - 1;
-    return enterLast(data->sectionSlots, data->sectionMask, data->sections, data->sectionCount);
+    data->sections[data->sectionCount] = SectionRecord{name, data->entryCount, data->entryCount, data->entryCount};
+    *section = data->sectionCount++;
+    return true;
 }
 
-// A key line in `section`. The first line of a name wins, even one without
-// '=' (Wine: a later "name=value" stays hidden behind it). False when memory
+// A key line in `section`, the last section record. Every line gets a
+// record; sortRecords keeps the first line of a name, even one without '='
+// (Wine: a later "name=value" stays hidden behind it). False when memory
 // runs out.
 bool enterKey(ProfileData *data, uint32_t section, uint32_t start, uint32_t end) {
     const Char *text = data->text;
@@ -355,9 +440,8 @@ bool enterKey(ProfileData *data, uint32_t section, uint32_t start, uint32_t end)
     trimBlanks(text, nameStart, nameEnd);
     Span name = cString(text, nameStart, nameEnd);
 
-    Span value{0, 0};
-    bool hasValue = equals < end;
-    if (hasValue) {
+    Span value{kNoValue, 0};
+    if (equals < end) {
         uint32_t valueStart = equals + 1, valueEnd = end;
         trimBlanks(text, valueStart, valueEnd);
         value = cString(text, valueStart, valueEnd);
@@ -370,18 +454,16 @@ bool enterKey(ProfileData *data, uint32_t section, uint32_t start, uint32_t end)
         }
     }
 
-    uint32_t hash = hashEntry(section, text + name.start, name.length);
-    if (findEntry(data, section, text + name.start, name.length, hash)) return true;
     if (!makeRoom(data->entries, data->entryCount, data->entryCapacity)) return false;
-    data->entries[data->entryCount] = EntryRecord{section, hash, name, value, hasValue};
-    ++data->entryCount;
-    return enterLast(data->entrySlots, data->entryMask, data->entries, data->entryCount);
+    data->entries[data->entryCount] = EntryRecord{name, value};
+    data->sections[section].keysEnd = ++data->entryCount;
+    return true;
 }
 
 bool indexLines(ProfileData *data) {
     const Char *text = data->text;
     const uint32_t units = data->textUnits;
-    uint32_t section = kNoSection;  // no section yet, or a repeated one
+    uint32_t section = kNoSection;  // no section yet
     uint32_t next = 0;
     while (next < units) {
         uint32_t start = next;
@@ -422,7 +504,7 @@ ProfileData *parseProfile(const unsigned char *bytes, size_t size) {
     if (size > kMaxProfileBytes || (!bytes && size != 0)) return nullptr;
     ProfileData *data = new (std::nothrow) ProfileData();
     if (!data) return nullptr;
-    if (!decodeText(bytes, size, data) || !indexLines(data)) {
+    if (!decodeText(bytes, size, data) || !indexLines(data) || !sortRecords(data)) {
         freeProfile(data);
         return nullptr;
     }
@@ -433,9 +515,9 @@ void freeProfile(ProfileData *data) {
     if (!data) return;
     free(data->text);
     free(data->sections);
-    free(data->sectionSlots);
     free(data->entries);
-    free(data->entrySlots);
+    free(data->sectionOrder);
+    free(data->entryOrder);
     delete data;
 }
 
@@ -445,12 +527,17 @@ bool findProfileValue(const ProfileData *data, const Char *section, const Char *
     size_t sectionLength, keyLength;
     section = trimArgument(section, &sectionLength);
     key = trimArgument(key, &keyLength);
-    uint32_t found = findSection(data, section, sectionLength, hashName(kHashStart, section, sectionLength));
-    if (found == kNoSection) return false;
-    const EntryRecord *entry = findEntry(data, found, key, keyLength, hashEntry(found, key, keyLength));
-    if (!entry || !entry->hasValue) return false;
-    *value = data->text + entry->value.start;
-    *units = entry->value.length;
+    const uint32_t named = findByName(data->text, data->sectionOrder, 0, data->sectionNames,
+                                      SectionName{data->sections}, section, sectionLength);
+    if (named == data->sectionNames) return false;
+    const SectionRecord &found = data->sections[data->sectionOrder[named]];
+    const uint32_t keyed = findByName(data->text, data->entryOrder, found.keys, found.namesEnd,
+                                      EntryName{data->entries}, key, keyLength);
+    if (keyed == found.namesEnd) return false;
+    const EntryRecord &entry = data->entries[data->entryOrder[keyed]];
+    if (entry.value.start == kNoValue) return false;
+    *value = data->text + entry.value.start;
+    *units = entry.value.length;
     return true;
 }
 

@@ -21,13 +21,15 @@ namespace platform {
 // The largest file parsed. A settings file holds a few kilobytes; a larger
 // file is treated as unreadable, so that a wrong path cannot make the
 // caller's process hold hundreds of megabytes (decoded text and index take
-// up to about ten times the file's size).
+// up to about eighteen times the file's size, reached by a file of one-letter
+// lines, each of which gets a record).
 constexpr size_t kMaxProfileBytes = size_t{4} * 1024u * 1024u;
 
 // Parses `size` bytes of a settings file. Null when memory runs out or the
 // file is larger than kMaxProfileBytes: the caller then reads every key as
-// absent, as it does for a file that cannot be opened. Time and memory are
-// linear in `size`.
+// absent, as it does for a file that cannot be opened. Memory is linear in
+// `size`, and time grows at most as `size` log `size`, whatever names the
+// file holds.
 ProfileData *parseProfile(const unsigned char *bytes, size_t size);
 
 // Frees what parseProfile returned; null is allowed.

@@ -7,6 +7,7 @@
 // from.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -277,6 +278,36 @@ std::string notUtf8File() { return "[S]\r\nA=\xC3\xA9\r\nB=\xE9t\xE9\r\n"; }
 std::string oddUtf16File() { return utf16leFile(U16("[S]\r\nK=v")) + "w"; }
 std::string foldingFile() { return utf16leFile(U16("[L\u00E4nder]\r\nK=v\r\n[\u0131]\r\nK=dotless\r\n")); }
 
+// Eleven pairs of four-character blocks, found by a birthday search. Both
+// blocks of a pair take the reader's former index hash (unkeyed 32-bit
+// FNV-1a) from one state to one same next state, the first pair from where
+// that hash began the keys of a file's first section; so the 2,048 names
+// made of one block of each pair, in order, share one hash (the first 256
+// are used here and as a fuzz seed). Indexed by it they took time quadratic
+// in their number; bench/settings_collision_bench.cpp times 65,536 such
+// names.
+const char *const kCollidingBlocks[11][2] = {
+    {"9r_0", "_un8"}, {"]r_g", "{u.o"}, {">k2d", "@rul"}, {"kaon", "u~^v"}, {"7{od", ")t>|"}, {"xprs", "f}1{"},
+    {"yuof", "gz^n"}, {"+g^f", "5xon"}, {")r+-", "7mz5"}, {"^y)1", "||~9"}, {"^y:b", "8~kz"},
+};
+constexpr unsigned kCollidingNames = 1u << 8;
+
+std::string collidingName(unsigned i) {
+    std::string name;
+    for (unsigned b = 0; b < 11; ++b) name += kCollidingBlocks[b][(i >> b) & 1];
+    return name;
+}
+
+// Each name set to its number, then the first name again in capitals, which
+// must not win.
+std::string collidingKeysFile() {
+    std::string bytes = "[S]\n";
+    for (unsigned i = 0; i < kCollidingNames; ++i) bytes += collidingName(i) + "=" + std::to_string(i) + "\n";
+    std::string again = collidingName(0);
+    for (char &c : again) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    return bytes + again + "=later\n";
+}
+
 struct SeedFile {
     std::string name;
     std::string bytes;
@@ -289,6 +320,7 @@ std::vector<SeedFile> corpusFiles() {
     seeds.push_back({"posix-not-utf8", notUtf8File()});
     seeds.push_back({"posix-odd-utf16", oddUtf16File()});
     seeds.push_back({"posix-folding", foldingFile()});
+    seeds.push_back({"posix-colliding-keys", collidingKeysFile()});
     return seeds;
 }
 
@@ -495,6 +527,37 @@ TEST(ProfilePosix, ManyKeysReadThroughOneProfile) {
         if (readValue(profile, U16("many"), u16("KEY" + std::to_string(i)), U16("d")) != u16(std::to_string(i))) ++wrong;
     }
     EXPECT_EQ(wrong, 0);
+}
+
+TEST(ProfilePosix, KeysSharingOneHashAreEachFound) {
+    // They do share one hash, as the former index computed it.
+    auto unit = [](uint32_t hash, uint32_t u) {
+        hash = (hash ^ (u & 0xFF)) * 16777619u;
+        return (hash ^ (u >> 8)) * 16777619u;
+    };
+    std::set<uint32_t> hashes;
+    for (unsigned i = 0; i < kCollidingNames; ++i) {
+        uint32_t hash = unit(unit(2166136261u, 0), 0);  // section record 0
+        for (char c : collidingName(i)) hash = unit(hash, static_cast<unsigned char>(c));
+        hashes.insert(hash);
+    }
+    EXPECT_EQ(hashes.size(), 1u);
+
+    using namespace quorvel::platform;
+    const std::string bytes = collidingKeysFile();
+    ProfileData *data = parseProfile(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+    ASSERT_NE(data, nullptr);
+    unsigned wrong = 0;
+    for (unsigned i = 0; i < kCollidingNames; ++i) {
+        const QuorvelChar *value = nullptr;
+        size_t units = 0;
+        if (!findProfileValue(data, U16("s"), u16(collidingName(i)).c_str(), &value, &units) ||
+            U16String(value, units) != u16(std::to_string(i))) {
+            ++wrong;
+        }
+    }
+    EXPECT_EQ(wrong, 0u);
+    freeProfile(data);
 }
 
 TEST(ProfilePosix, Utf8WithoutAMarkIsReadAsUtf8) {
