@@ -26,6 +26,13 @@ public:
     // units and terminated.
     void readString(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]);
 
+    // Calls `visit` with each key name of `section`, as
+    // GetPrivateProfileStringW lists them for a null key, in the file's
+    // order; names may repeat. A missing file or section lists nothing.
+    // False when the list cannot be had whole (memory ran out).
+    using KeyVisitor = void (*)(void *context, const Char *name, int length);
+    bool forEachKey(const Char *section, KeyVisitor visit, void *context);
+
 private:
     const Char *path_;
     ProfileData *data_ = nullptr;

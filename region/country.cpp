@@ -1,6 +1,9 @@
 // Default country code and tune space from the user's regional settings:
 // the geographic nation code through the settings file's country list, or,
 // when no nation code can be read, the older telephone-style country code.
+#include <stdint.h>
+#include <stdlib.h>
+
 #include "platform/registry.h"
 #include "region/settings.h"
 
@@ -30,24 +33,103 @@ void store(int32_t *out, int32_t value) {
     if (out != nullptr) *out = value;
 }
 
+// The index i of a listed key name of the form "Country<i>NationCode", i
+// written as the library prints it (no sign, no leading zero), else 0. The
+// letters are not looked at: a name that only looks like one costs one more
+// read of the real key, which is what decides.
+int32_t nationKeyIndex(const Char *name, int length) {
+    // The list may keep blanks around a name that a look-up ignores.
+    while (length > 0 && (name[0] == Char(' ') || name[0] == Char('\t'))) ++name, --length;
+    while (length > 0 && (name[length - 1] == Char(' ') || name[length - 1] == Char('\t'))) --length;
+    constexpr int kBefore = 7, kAfter = 10;  // "Country", "NationCode"
+    const int digits = length - kBefore - kAfter;
+    if (digits < 1 || digits > 10 || name[kBefore] == Char('0')) return 0;
+    int64_t value = 0;
+    for (int k = kBefore; k < kBefore + digits; ++k) {
+        if (name[k] < Char('0') || name[k] > Char('9')) return 0;
+        value = value * 10 + (name[k] - Char('0'));
+    }
+    return value <= INT32_MAX ? static_cast<int32_t>(value) : 0;
+}
+
+// Where the walk over the country list, entries 1 ... count, first finds
+// `nation`. Every entry past those the file has reads as empty, that is as
+// nation 0, so the walk needs only the entries present, and for nation 0
+// the first absent one: its cost is bounded by the file, not by the count,
+// which may be 2^31 - 1.
+struct ListWalk {
+    platform::Profile *profile;
+    int32_t nation;
+    int32_t count;
+    int32_t best;          // the first entry found so far, or 0
+    uint8_t *seen;         // nation 0: which of 1 ... seenLimit are present
+    int32_t seenLimit;
+    int32_t listed;        // how many names look like entries
+};
+
+bool nationAt(platform::Profile &profile, int32_t i, int32_t nation) {
+    Char value[kPathUnits];
+    readNumberedSetting(profile, QTEXT("Country"), QTEXT("Country%dNationCode"), i, QTEXT(""), value);
+    return parseDecimal(value) == nation;
+}
+
+void countEntry(void *context, const Char *name, int length) {
+    if (nationKeyIndex(name, length) != 0) ++static_cast<ListWalk *>(context)->listed;
+}
+
+void visitEntry(void *context, const Char *name, int length) {
+    ListWalk &w = *static_cast<ListWalk *>(context);
+    const int32_t i = nationKeyIndex(name, length);
+    if (i == 0 || i > w.count) return;
+    if (w.seen != nullptr && i <= w.seenLimit) w.seen[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+    if ((w.best == 0 || i < w.best) && nationAt(*w.profile, i, w.nation)) w.best = i;
+}
+
+// The entry the walk finds, or 0; -1 when the key list could not be read.
+int32_t findNation(platform::Profile &profile, int32_t nation, int32_t count) {
+    ListWalk w{&profile, nation, count, 0, nullptr, 0, 0};
+    const Char *section = QTEXT("Country");
+    if (nation == 0) {
+        // The first absent entry is at most one past the number of entries.
+        if (!profile.forEachKey(section, countEntry, &w)) return -1;
+        w.seenLimit = w.listed + 1 < count ? w.listed + 1 : count;
+        w.seen = static_cast<uint8_t *>(calloc(static_cast<size_t>(w.seenLimit) / 8 + 1, 1));
+        if (w.seen == nullptr) return -1;
+    }
+    const bool listed = profile.forEachKey(section, visitEntry, &w);
+    if (listed && w.seen != nullptr) {
+        for (int32_t i = 1; i <= w.seenLimit && (w.best == 0 || i < w.best); ++i) {
+            if ((w.seen[i / 8] & (1u << (i % 8))) == 0) {
+                w.best = i;
+                break;
+            }
+        }
+    }
+    free(w.seen);
+    return listed ? w.best : -1;
+}
+
 int32_t countryFromSettings(int32_t nation, int32_t *countryOut, int32_t *tuneSpaceOut, const Char *settingsPath) {
     if (settingsPath == nullptr) return 0;
     platform::Profile profile(settingsPath);
     const Char *section = QTEXT("Country");
     const int32_t count = readSettingNumber(profile, section, QTEXT("CountryNum"), QTEXT(""));
-    Char value[kPathUnits];
-    for (int64_t i = 1; i <= count; ++i) {  // 64-bit: a count of INT32_MAX must not overflow
-        readNumberedSetting(profile, section, QTEXT("Country%dNationCode"), static_cast<int32_t>(i), QTEXT(""), value);
-        if (parseDecimal(value) != nation) continue;
-        readNumberedSetting(profile, section, QTEXT("Country%dCode"), static_cast<int32_t>(i), QTEXT(""), value);
-        const int32_t country = parseDecimal(value);
-        store(countryOut, country);
-        readNumberedSetting(profile, section, QTEXT("Country%dTuneSpace"), static_cast<int32_t>(i), QTEXT("0"), value);
-        const int32_t tuneSpace = parseDecimal(value);
-        store(tuneSpaceOut, tuneSpace > 0 ? tuneSpace : country);
-        return 1;
+    if (count <= 0) return 0;
+    int32_t found = findNation(profile, nation, count);
+    // Without the key list (memory ran out), the entries one by one.
+    for (int32_t i = 1; found < 0; ++i) {
+        if (nationAt(profile, i, nation)) found = i;
+        if (found < 0 && i == count) found = 0;
     }
-    return 0;
+    if (found == 0) return 0;
+    Char value[kPathUnits];
+    readNumberedSetting(profile, section, QTEXT("Country%dCode"), found, QTEXT(""), value);
+    const int32_t country = parseDecimal(value);
+    store(countryOut, country);
+    readNumberedSetting(profile, section, QTEXT("Country%dTuneSpace"), found, QTEXT("0"), value);
+    const int32_t tuneSpace = parseDecimal(value);
+    store(tuneSpaceOut, tuneSpace > 0 ? tuneSpace : country);
+    return 1;
 }
 
 }  // namespace

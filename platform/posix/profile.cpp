@@ -100,5 +100,15 @@ void Profile::readString(const Char *section, const Char *key, const Char *fallb
     readProfileString(data_, section, key, fallback, out);
 }
 
+bool Profile::forEachKey(const Char *section, KeyVisitor visit, void *context) {
+    if (path_ == nullptr) return true;
+    if (!loaded_) {
+        loaded_ = true;
+        data_ = loadProfile(path_);
+    }
+    forEachProfileKey(data_, section, visit, context);
+    return true;
+}
+
 }  // namespace platform
 }  // namespace quorvel

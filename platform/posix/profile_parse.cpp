@@ -541,6 +541,21 @@ bool findProfileValue(const ProfileData *data, const Char *section, const Char *
     return true;
 }
 
+void forEachProfileKey(const ProfileData *data, const Char *section, void (*visit)(void *, const Char *, int),
+                       void *context) {
+    if (!data || !section) return;
+    size_t sectionLength;
+    section = trimArgument(section, &sectionLength);
+    const uint32_t named = findByName(data->text, data->sectionOrder, 0, data->sectionNames,
+                                      SectionName{data->sections}, section, sectionLength);
+    if (named == data->sectionNames) return;
+    const SectionRecord &found = data->sections[data->sectionOrder[named]];
+    for (uint32_t e = found.keys; e < found.keysEnd; ++e) {
+        const Span name = data->entries[e].name;
+        visit(context, data->text + name.start, static_cast<int>(name.length));
+    }
+}
+
 void readProfileString(const ProfileData *data, const Char *section, const Char *key, const Char *fallback,
                        Char (&out)[kPathUnits]) {
     const Char *value;

@@ -44,6 +44,13 @@ void freeProfile(ProfileData *data);
 bool findProfileValue(const ProfileData *data, const Char *section, const Char *key, const Char **value,
                       size_t *units);
 
+// Calls `visit` with the name of every key line of the first section named
+// `section`, in file order, as GetPrivateProfileStringW lists them for a
+// null key; a name may come more than once. Nothing when `data` is null or
+// the file has no such section.
+void forEachProfileKey(const ProfileData *data, const Char *section, void (*visit)(void *, const Char *, int),
+                       void *context);
+
 // One GetPrivateProfileStringW(section, key, fallback, out, kPathUnits, file)
 // over the parsed file, `data` being null for a file that is missing or
 // unreadable: the value, else `fallback` without its trailing spaces; either
