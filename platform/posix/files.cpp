@@ -190,41 +190,6 @@ void freeMountTable(MountTable *t) {
     *t = MountTable{};
 }
 
-// The table's bytes, whole, NUL-terminated. A table is a kernel file whose
-// size stat cannot tell, so it is read until the end.
-char *readWhole(const char *path, size_t *size) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    size_t capacity = 16384, used = 0;
-    char *bytes = static_cast<char *>(malloc(capacity));
-    while (bytes != nullptr) {
-        if (capacity - used < 2) {
-            char *grown = static_cast<char *>(realloc(bytes, capacity * 2));
-            if (grown == nullptr) {
-                free(bytes);
-                bytes = nullptr;
-                break;
-            }
-            bytes = grown;
-            capacity *= 2;
-        }
-        const ssize_t got = read(fd, bytes + used, capacity - used - 1);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            free(bytes);
-            bytes = nullptr;
-        } else if (got == 0) {
-            break;
-        } else {
-            used += static_cast<size_t>(got);
-        }
-    }
-    close(fd);
-    if (bytes != nullptr) bytes[used] = 0;
-    *size = used;
-    return bytes;
-}
-
 // Decodes the field at [from, to) in place, \ooo escapes to their byte
 // (an escape that would give NUL, or is cut short, stays as written), and
 // terminates it. The decoded field is never longer than the text.
@@ -246,11 +211,19 @@ char *decodeField(char *from, const char *to) {
     return from;
 }
 
+// Far more than any host's mounts take; a table that does not end is not
+// followed.
+constexpr size_t kMaxTableBytes = size_t{256} << 20;
+
 // Reads and cuts the table. Lines with fewer than three fields, or with a
 // mount point or type too long for any path or type, are left out.
 bool readMountTable(const char *path, MountTable *t) {
+    // A kernel file whose size stat cannot tell: read to its end.
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
     size_t size = 0;
-    t->bytes = readWhole(path, &size);
+    t->bytes = readAll(fd, kMaxTableBytes, &size);
+    close(fd);
     if (t->bytes == nullptr) return false;
     size_t lines = 1;
     for (size_t i = 0; i < size; ++i) lines += t->bytes[i] == '\n' ? 1 : 0;

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 namespace quorvel {
@@ -55,13 +56,48 @@ bool mayRead(int reached, const char *path) {
     return errno == ENOENT && faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) == 0;
 }
 
-int openRegularFile(const char *path) {
-    struct stat st;
-    const int reached = reachFile(path, &st);
+int openRegularFile(const char *path, struct stat *st) {
+    const int reached = reachFile(path, st);
     if (reached < 0) return -1;
-    const int fd = S_ISREG(st.st_mode) ? openReached(reached, path, st) : -1;
+    const int fd = S_ISREG(st->st_mode) ? openReached(reached, path, *st) : -1;
     close(reached);
     return fd;
+}
+
+int openRegularFile(const char *path) {
+    struct stat st;
+    return openRegularFile(path, &st);
+}
+
+char *readAll(int fd, size_t limit, size_t *size) {
+    size_t capacity = 16384, used = 0;
+    char *bytes = static_cast<char *>(malloc(capacity));
+    while (bytes != nullptr) {
+        if (capacity - used < 2) {
+            char *grown = capacity > limit ? nullptr : static_cast<char *>(realloc(bytes, capacity * 2));
+            if (grown == nullptr) {
+                free(bytes);
+                return nullptr;
+            }
+            bytes = grown;
+            capacity *= 2;
+        }
+        const ssize_t got = read(fd, bytes + used, capacity - used - 1);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            free(bytes);
+            return nullptr;
+        }
+        if (got == 0) break;
+        used += static_cast<size_t>(got);
+    }
+    if (bytes == nullptr || used > limit) {
+        free(bytes);
+        return nullptr;
+    }
+    bytes[used] = 0;
+    *size = used;
+    return bytes;
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #ifndef QUORVEL_PLATFORM_POSIX_REACH_H
 #define QUORVEL_PLATFORM_POSIX_REACH_H
 
+#include <stddef.h>
 #include <sys/stat.h>
 
 namespace quorvel {
@@ -27,6 +28,15 @@ bool mayRead(int reached, const char *path);
 
 // A regular file at `path` opened for reading, or -1: nothing else is opened.
 int openRegularFile(const char *path);
+
+// The same, with the status of the file opened in `st` (what was seen when
+// it was reached: the file opened is that one), which saves an fstat.
+int openRegularFile(const char *path, struct stat *st);
+
+// Everything left to read from `fd`, in a malloc'd buffer with a NUL after
+// the `*size` bytes read. Null when reading fails, memory runs out or there
+// are more than `limit` bytes: a file that keeps growing is never followed.
+char *readAll(int fd, size_t limit, size_t *size);
 
 }  // namespace platform
 }  // namespace quorvel

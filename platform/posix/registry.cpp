@@ -33,56 +33,21 @@ namespace {
 // holds a handful of keys.
 constexpr size_t kFileLimit = 16u << 20;
 
-// The whole of the open file in a malloc'd buffer, or null.
-uint8_t *readOpenFile(int fd, const struct stat &st, size_t *size) {
-    if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > kFileLimit) return nullptr;
-    // One byte more than the file had, to see it grow past the limit.
-    size_t capacity = static_cast<size_t>(st.st_size) + 1;
-    uint8_t *data = static_cast<uint8_t *>(malloc(capacity));
-    size_t used = 0;
-    while (data != nullptr) {
-        if (used == capacity) {
-            if (capacity > kFileLimit) {
-                free(data);
-                data = nullptr;
-                break;
-            }
-            size_t grown = capacity * 2 > kFileLimit + 1 ? kFileLimit + 1 : capacity * 2;
-            uint8_t *bigger = static_cast<uint8_t *>(realloc(data, grown));
-            if (bigger == nullptr) {
-                free(data);
-                data = nullptr;
-                break;
-            }
-            data = bigger;
-            capacity = grown;
-        }
-        ssize_t n = read(fd, data + used, capacity - used);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            free(data);
-            data = nullptr;
-        } else if (n == 0) {
-            break;
-        } else {
-            used += static_cast<size_t>(n);
-        }
-    }
-    *size = used;
-    return data;
-}
-
 // --- The registry file, kept while it is unchanged -----------------------------
 //
 // The file is read and its keys parsed once, and kept while its identity and
 // stamp (device, inode, size, change and modification times in nanoseconds)
 // stay the same; each open compares them with one stat, so a change shows
-// at the next open. A file changed within the last kRacySeconds before it
-// was read may change again within the same tick of the file system's
-// clock without a new stamp, so it is read afresh until it is older. One
-// file is kept, with at most kKeptKeys keys, under one lock.
+// at the next open. A file changed within one tick of the file system's
+// clock before it was read may change again without a new stamp, so it is
+// read afresh until it is older (isSettled). One file is kept, with at most
+// kKeptKeys keys, under one lock.
 
-constexpr time_t kRacySeconds = 2;
+// How long after its last change a file's stamp can be trusted: the file
+// system's clock ticks at most every 10 ms where stamps carry nanoseconds
+// (the kernel's coarse clock), and every second or two where they do not.
+constexpr int64_t kFineMargin = 20'000'000;        // ns
+constexpr int64_t kCoarseMargin = 2'000'000'000;   // ns
 constexpr unsigned kKeptKeys = 64;
 
 struct Stamp {
@@ -95,6 +60,7 @@ struct Stamp {
 
 struct KeptKey {
     RegistryRoot root;
+    uint32_t hash;              // of the subkey, to pass over others quickly
     Char *subkey;               // as asked for, terminated
     RegistryKeyValues *values;  // null: the file has no such key
 };
@@ -112,6 +78,19 @@ struct KeptFile {
 
 pthread_mutex_t gLock = PTHREAD_MUTEX_INITIALIZER;
 KeptFile gKept;  // zero-initialized: nothing kept
+
+int64_t nanoseconds(const struct timespec &t) { return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; }
+
+// Whether the file was last changed long enough before now that a change
+// made after it was read must show in its stamp.
+bool isSettled(const struct stat &st) {
+    struct timespec clock;
+    clock_gettime(CLOCK_REALTIME, &clock);
+    const bool coarse = st.st_mtim.tv_nsec == 0 && st.st_ctim.tv_nsec == 0;
+    const int64_t margin = coarse ? kCoarseMargin : kFineMargin;
+    const int64_t now = nanoseconds(clock);
+    return nanoseconds(st.st_mtim) + margin < now && nanoseconds(st.st_ctim) + margin < now;
+}
 
 Stamp stampOf(const struct stat &st) { return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
 
@@ -144,37 +123,55 @@ void forgetFile(KeptFile *f) {
 // read: not there, not a regular file, too large, no memory.
 bool keepCurrent(const char *path) {
     struct stat now;
+    const bool samePath = gKept.path != nullptr && strcmp(gKept.path, path) == 0;
     if (stat(path, &now) != 0) {
         forgetFile(&gKept);
         return false;
     }
-    if (gKept.settled && gKept.path != nullptr && strcmp(gKept.path, path) == 0 &&
-        sameStamp(gKept.stamp, stampOf(now))) {
+    if (gKept.settled && samePath && sameStamp(gKept.stamp, stampOf(now))) return true;
+    const int fd = openRegularFile(path);
+    struct stat st;
+    size_t size = 0;
+    // Larger than the limit, or growing past it while read: unreadable.
+    uint8_t *bytes = fd >= 0 && fstat(fd, &st) == 0 && st.st_size >= 0 && static_cast<size_t>(st.st_size) <= kFileLimit
+                         ? reinterpret_cast<uint8_t *>(readAll(fd, kFileLimit, &size))
+                         : nullptr;
+    if (fd >= 0) close(fd);
+    if (bytes == nullptr) {
+        forgetFile(&gKept);
+        return false;
+    }
+    const bool settled = isSettled(st);
+    // Read afresh but the same bytes (a file too new to trust its stamp, or
+    // one touched): the keys parsed from them still hold.
+    if (samePath && gKept.size == size && memcmp(gKept.bytes, bytes, size) == 0) {
+        free(bytes);
+        gKept.stamp = stampOf(st);
+        gKept.settled = settled;
         return true;
     }
     forgetFile(&gKept);
-    const int fd = openRegularFile(path);
-    if (fd < 0) return false;
-    struct stat st;
-    size_t size = 0;
-    uint8_t *bytes = fstat(fd, &st) == 0 ? readOpenFile(fd, st, &size) : nullptr;
-    close(fd);
     const size_t pathBytes = strlen(path) + 1;
     char *copy = static_cast<char *>(malloc(pathBytes));
-    if (bytes == nullptr || copy == nullptr) {
+    if (copy == nullptr) {
         free(bytes);
-        free(copy);
         return false;
     }
     memcpy(copy, path, pathBytes);
-    struct timespec clock;
-    clock_gettime(CLOCK_REALTIME, &clock);
     gKept.path = copy;
     gKept.stamp = stampOf(st);
-    gKept.settled = st.st_mtim.tv_sec + kRacySeconds < clock.tv_sec && st.st_ctim.tv_sec + kRacySeconds < clock.tv_sec;
+    gKept.settled = settled;
     gKept.bytes = bytes;
     gKept.size = size;
     return true;
+}
+
+// Kept keys share long prefixes ("Software\Microsoft\...\TS"), so the
+// names are told apart by a hash first. A collision costs one comparison.
+uint32_t subkeyHash(const Char *name) {
+    uint32_t hash = 2166136261u;
+    for (; *name != 0; ++name) hash = (hash ^ *name) * 16777619u;
+    return hash;
 }
 
 bool sameSubkey(const Char *a, const Char *b) {
@@ -185,9 +182,10 @@ bool sameSubkey(const Char *a, const Char *b) {
 // The key from the kept file, parsed once; a copy for the caller to close.
 bool openKeptKey(RegistryRoot root, const Char *subkey, RegistryKey *key) {
     const Char *name = subkey != nullptr ? subkey : QTEXT("");
+    const uint32_t hash = subkeyHash(name);
     for (unsigned i = 0; i < gKept.keyCount; ++i) {
         const KeptKey &k = gKept.keys[i];
-        if (k.root != root || !sameSubkey(k.subkey, name)) continue;
+        if (k.hash != hash || k.root != root || !sameSubkey(k.subkey, name)) continue;
         if (k.values == nullptr) return false;
         key->handle = copyRegistryKey(k.values);
         return key->handle != nullptr;
@@ -207,7 +205,7 @@ bool openKeptKey(RegistryRoot root, const Char *subkey, RegistryKey *key) {
             free(slot->subkey);
             freeRegistryKey(slot->values);
         }
-        *slot = KeptKey{root, kept, values};
+        *slot = KeptKey{root, hash, kept, values};
         if (values == nullptr) return false;
         key->handle = copyRegistryKey(values);
         return key->handle != nullptr;
