@@ -670,6 +670,22 @@ TEST(FreeDiskSpace, NoVolumeGivesMinusOne) {
     EXPECT_EQ(Quorvel_GetFreeDiskSpace(padded.c_str()), -1);
 }
 
+// Whether `root` is one the largest-disk search may name here: a fixed
+// drive root with room (Windows), a mount point or "/" (POSIX; "/" is a root
+// even where the table does not show it, as in a chroot).
+bool isChosenRoot(const U16String &root) {
+    if (root.empty() || Quorvel_GetFreeDiskSpace(root.c_str()) <= 0) return false;
+#if defined(_WIN32)
+    return root.size() == 3 && GetDriveTypeW(root.c_str()) == DRIVE_FIXED;
+#else
+    std::ifstream mounts("/proc/self/mounts");
+    std::set<std::string> points{"/"};
+    std::string device, point, rest;
+    while (mounts >> device >> point && std::getline(mounts, rest)) points.insert(point);
+    return points.count(fs::path(std::u16string(root.begin(), root.end())).string()) == 1;
+#endif
+}
+
 TEST(LargestDisk, NamesARootThatHasRoom) {
     // A sentinel after the buffer's contract size shows nothing is written
     // past it.
@@ -679,19 +695,7 @@ TEST(LargestDisk, NamesARootThatHasRoom) {
     for (size_t i = kRootUnits; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], QuorvelChar('#')) << i;
     const U16String root(buffer.data());
     ASSERT_FALSE(root.empty());
-    EXPECT_GT(Quorvel_GetFreeDiskSpace(root.c_str()), 0);
-#if defined(_WIN32)
-    EXPECT_EQ(root.size(), 3u);
-    EXPECT_EQ(GetDriveTypeW(root.c_str()), static_cast<UINT>(DRIVE_FIXED));
-#else
-    // A mount point of this process, or "/", which is a root even where the
-    // table does not show it (in a chroot).
-    std::ifstream mounts("/proc/self/mounts");
-    std::set<std::string> points{"/"};
-    std::string device, point, rest;
-    while (mounts >> device >> point && std::getline(mounts, rest)) points.insert(point);
-    EXPECT_EQ(points.count(fs::path(std::u16string(root.begin(), root.end())).string()), 1u);
-#endif
+    EXPECT_TRUE(isChosenRoot(root));
 }
 
 TEST(LargestDisk, NullBufferIsHarmless) { EXPECT_EQ(Quorvel_GetLargestDiskName(nullptr), 0); }
@@ -710,8 +714,10 @@ TEST(LargestDisk, OverlappingCallsAgree) {
         });
     }
     for (auto &t : threads) t.join();
-    ASSERT_FALSE(roots[0].empty());
-    for (const auto &r : roots) EXPECT_EQ(r, roots[0]);
+    // Each call's own answer, whole. Two volumes with about the same room
+    // (Wine's C: and Z: on one disk) may swap places while others write, so
+    // the answers need not be the same one.
+    for (const auto &r : roots) EXPECT_TRUE(isChosenRoot(r)) << std::string(r.begin(), r.end());
 }
 
 }  // namespace
