@@ -37,21 +37,22 @@ namespace platform {
 
 namespace {
 
-// Reads an open regular file whole. Null when it is not a regular file, is
-// too large, cannot be read, or memory runs out.
-ProfileData *readOpenFile(int fd) {
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+// Reads an open regular file whole, `info` being its status when it was
+// reached. Null when it is too large, cannot be read, or memory runs out.
+// Only the bytes the status counts are read: a file that grows meanwhile is
+// read as it was when it was opened, so no read looks past them (one read in
+// all, unless the file shrank).
+ProfileData *readOpenFile(int fd, const struct stat &info) {
+    if (!S_ISREG(info.st_mode) || info.st_size < 0 ||
         static_cast<unsigned long long>(info.st_size) > kMaxProfileBytes) {
         return nullptr;
     }
-    size_t expected = static_cast<size_t>(info.st_size);
-    // One byte more than the size, to notice a file that grew since fstat.
-    unsigned char *bytes = static_cast<unsigned char *>(malloc(expected + 1));
+    const size_t expected = static_cast<size_t>(info.st_size);
+    unsigned char *bytes = static_cast<unsigned char *>(malloc(expected ? expected : 1));
     if (!bytes) return nullptr;
     size_t size = 0;
-    while (size < expected + 1) {
-        ssize_t got = read(fd, bytes + size, expected + 1 - size);
+    while (size < expected) {
+        const ssize_t got = read(fd, bytes + size, expected - size);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             free(bytes);
@@ -60,8 +61,6 @@ ProfileData *readOpenFile(int fd) {
         if (got == 0) break;
         size += static_cast<size_t>(got);
     }
-    // A file that grew is read as it was when it was opened.
-    if (size > expected) size = expected;
     ProfileData *data = parseProfile(bytes, size);
     free(bytes);
     return data;
@@ -72,9 +71,10 @@ ProfileData *loadProfile(const Char *path) {
     if (!toNative(path, name, sizeof name, nullptr)) return nullptr;
     // Only a regular file is opened: a FIFO or a device named by mistake
     // is never opened (that has effects), and reads as unreadable.
-    const int fd = openRegularFile(name);
+    struct stat info;
+    const int fd = openRegularFile(name, &info);
     if (fd < 0) return nullptr;
-    ProfileData *data = readOpenFile(fd);
+    ProfileData *data = readOpenFile(fd, info);
     close(fd);
     return data;
 }
