@@ -1,8 +1,10 @@
 # Install rules: the header, the libraries, the tool, package configuration.
 #
-#   include/quorvel/quorvel.h
+#   include/quorvel/quorvel.h, version.h
+#   static (-DBUILD_SHARED_LIBS=OFF): lib/libquorvel.a in place of the below
 #   Linux:   lib/libquorvel.so.<version>, its SONAME link and the link-time name
-#   Windows: bin/quorvel.dll, lib/libquorvel.dll.a (dlltool's), lib/quorvel.def
+#   Windows: bin/quorvel.dll, lib/libquorvel.dll.a (dlltool's, for MinGW),
+#            lib/quorvel.lib (for MSVC), share/quorvel/quorvel.def
 #   bin/quorvel[.exe]
 #   lib/cmake/Quorvel/QuorvelConfig.cmake, QuorvelConfigVersion.cmake
 #   lib/pkgconfig/quorvel.pc
@@ -16,20 +18,32 @@ include(CMakePackageConfigHelpers)
 set(QUORVEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Quorvel)
 set(QUORVEL_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-install(FILES ${PROJECT_SOURCE_DIR}/include/quorvel/quorvel.h
+install(FILES ${PROJECT_SOURCE_DIR}/include/quorvel/quorvel.h ${QUORVEL_GENERATED_INCLUDE_DIR}/quorvel/version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quorvel)
 
-if(WIN32)
+if(NOT BUILD_SHARED_LIBS)
+  # -DBUILD_SHARED_LIBS=OFF: lib/libquorvel.a, served by the same package
+  # files, which then tell callers to compile with QUORVEL_STATIC.
+  install(TARGETS quorvel ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  set(QUORVEL_LIBRARY_DIR ${CMAKE_INSTALL_LIBDIR})
+  set(QUORVEL_IMPLIB_NAME "")
+  set(QUORVEL_MSVC_IMPLIB_NAME "")
+  set(QUORVEL_SONAME "")
+  set(QUORVEL_STATIC_PACKAGE ON)
+elseif(WIN32)
   # An explicit RUNTIME destination alone installs the DLL only: the linker's
   # import library stays in the build tree.
   install(TARGETS quorvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${QUORVEL_IMPLIB} ${QUORVEL_DEF} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(FILES ${QUORVEL_IMPLIB} ${QUORVEL_MSVC_IMPLIB} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(FILES ${QUORVEL_LINK_DEF} DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvel)
   set(QUORVEL_LIBRARY_DIR ${CMAKE_INSTALL_BINDIR})
   get_filename_component(QUORVEL_IMPLIB_NAME ${QUORVEL_IMPLIB} NAME)
+  get_filename_component(QUORVEL_MSVC_IMPLIB_NAME ${QUORVEL_MSVC_IMPLIB} NAME)
   set(QUORVEL_SONAME "")
 else()
   set(QUORVEL_LIBRARY_DIR ${CMAKE_INSTALL_LIBDIR})
   set(QUORVEL_IMPLIB_NAME "")
+  set(QUORVEL_MSVC_IMPLIB_NAME "")
   set(QUORVEL_SONAME "$<TARGET_SONAME_FILE_NAME:quorvel>")
   install(TARGETS quorvel LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
   # The installed tool finds the library it came with, wherever the tree is.
@@ -53,15 +67,10 @@ install(FILES ${CMAKE_BINARY_DIR}/package/QuorvelConfig.cmake
               ${CMAKE_BINARY_DIR}/package/QuorvelConfigVersion.cmake
   DESTINATION ${QUORVEL_CMAKE_DIR})
 
-# pkg-config: paths relative to the .pc file's own directory, so that an
-# installed tree works wherever it was put.
-if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
-  set(QUORVEL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
-else()
-  file(RELATIVE_PATH pc_to_prefix "/root/${QUORVEL_PKGCONFIG_DIR}" "/root")
-  string(REGEX REPLACE "/$" "" pc_to_prefix "${pc_to_prefix}")
-  set(QUORVEL_PC_PREFIX "\${pcfiledir}/${pc_to_prefix}")
-endif()
+# pkg-config: plain absolute paths, as users expect them from --cflags and
+# --libs. The prefix is the one installed to, which `cmake --install
+# --prefix` may choose, so it is written in at install time.
+set(QUORVEL_PC_PREFIX "@QUORVEL_PC_INSTALLED_PREFIX@")
 if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
   set(QUORVEL_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
 else()
@@ -72,7 +81,15 @@ if(IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
 else()
   set(QUORVEL_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
 endif()
-if(WIN32)
+set(QUORVEL_PC_DEFINES "")
+if(NOT BUILD_SHARED_LIBS)
+  set(QUORVEL_PC_DEFINES " -DQUORVEL_STATIC")
+  # The library's C++ runtime, for callers that link with a C compiler.
+  set(QUORVEL_PC_LIBS "-L\${libdir} -lquorvel -lstdc++")
+  if(WIN32)
+    string(APPEND QUORVEL_PC_LIBS " -ladvapi32 -luser32")
+  endif()
+elseif(WIN32)
   # The import library by name: -lquorvel would be passed over by a link
   # with -static, and could bind quorvel.dll itself from another directory,
   # which carries only undecorated names.
@@ -80,5 +97,9 @@ if(WIN32)
 else()
   set(QUORVEL_PC_LIBS "-L\${libdir} -lquorvel")
 endif()
-configure_file(${CMAKE_CURRENT_LIST_DIR}/quorvel.pc.in ${CMAKE_BINARY_DIR}/package/quorvel.pc @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/quorvel.pc.in ${CMAKE_BINARY_DIR}/package/quorvel.pc.in @ONLY)
+install(CODE "
+  get_filename_component(QUORVEL_PC_INSTALLED_PREFIX \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
+  string(REGEX REPLACE \"/$\" \"\" QUORVEL_PC_INSTALLED_PREFIX \"\${QUORVEL_PC_INSTALLED_PREFIX}\")
+  configure_file(\"${CMAKE_BINARY_DIR}/package/quorvel.pc.in\" \"${CMAKE_BINARY_DIR}/package/quorvel.pc\" @ONLY)")
 install(FILES ${CMAKE_BINARY_DIR}/package/quorvel.pc DESTINATION ${QUORVEL_PKGCONFIG_DIR})

@@ -1,21 +1,55 @@
 #!/usr/bin/env bash
-# Installs what both builds and their tests need on a Debian machine, as root.
+# Installs what the builds and their tests need on a Debian machine, as root.
 # Safe to run again: it installs only what is missing.
+#
+#   scripts/setup.sh [GROUP...]      default: all
+#     tool       the native library and the quorvel tool (scripts/run-tool.sh)
+#     test       the native test suite
+#     bench      the benchmarks
+#     analysis   fuzzing and static analysis
+#     windows    both Windows builds and Wine to run them
+#     all        every group: what scripts/test.sh needs
 set -euo pipefail
 
-packages=(
+tool=(
   cmake ninja-build g++ pkg-config              # native build
-  libgtest-dev googletest                       # tests: GoogleTest, also as source for the cross build
-  libbenchmark-dev                              # bench/
-  clang libclang-rt-14-dev clang-tidy           # fuzzing and static analysis
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686   # quorvel.dll
-  wine wine32:i386                              # running the Windows build
 )
+test=(
+  libgtest-dev googletest                       # tests: GoogleTest, also as source for the cross build
+  man-db                                        # man -l, checking the installed manual page
+)
+bench=(
+  libbenchmark-dev                              # bench/
+)
+analysis=(
+  clang libclang-rt-14-dev clang-tidy           # fuzzing and static analysis
+)
+windows=(
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686   # quorvel.dll
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # 64-bit quorvel.dll
+  llvm lld                                      # quorvel.lib (llvm-dlltool), MSVC-ABI test caller (lld-link)
+  wine wine32:i386 wine64                       # running both Windows builds
+)
+
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(all)
+packages=()
+for g in "${groups[@]}"; do
+  case $g in
+    tool) packages+=("${tool[@]}") ;;
+    test) packages+=("${tool[@]}" "${test[@]}") ;;
+    bench) packages+=("${tool[@]}" "${bench[@]}") ;;
+    analysis) packages+=("${tool[@]}" "${analysis[@]}") ;;
+    windows) packages+=("${tool[@]}" "${test[@]}" "${windows[@]}") ;;
+    all) packages+=("${tool[@]}" "${test[@]}" "${bench[@]}" "${analysis[@]}" "${windows[@]}") ;;
+    *) echo "setup: unknown group '$g' (tool, test, bench, analysis, windows, all)" >&2; exit 2 ;;
+  esac
+done
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 update_needed=0
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if printf '%s\n' "${packages[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
   # Wine's 32-bit half comes from the i386 architecture.
   dpkg --add-architecture i386
   update_needed=1

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds both libraries and runs every test:
 #   native  libquorvel.so and its suite under AddressSanitizer and UBSan;
-#   win32   quorvel.dll cross-built with MinGW-w64, the same suite under Wine.
+#   win32   quorvel.dll cross-built with MinGW-w64, the same suite under Wine;
+#   win64   the same for 64-bit Windows, under 64-bit Wine (one prefix for both).
+# Each stage's time is printed before the summary.
 # Ends with one summary line, "N passed, M failed", and a nonzero status on
 # any failure.
 set -uo pipefail
@@ -40,7 +42,14 @@ count_results() {
   fi
 }
 
+stage_times=""
 run_build() {
+  local started=$SECONDS
+  build_and_test "$@"
+  stage_times+=" $1 $((SECONDS - started))s"
+}
+
+build_and_test() {
   local name=$1; shift
   local dir=$build/$name
   echo "== $name: configure and build"
@@ -61,9 +70,12 @@ mkdir -p "$build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_build native -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON
 
+started=$SECONDS
 quorvel_wine_start
 trap quorvel_wine_stop EXIT
+stage_times+=" wineboot $((SECONDS - started))s"
 run_build win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+run_build win64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
 quorvel_wine_stop
 trap - EXIT
 
@@ -80,14 +92,17 @@ fi
 # Static analysis over the whole tree, with the checks chosen in .clang-tidy.
 if [ -f "$root/.clang-tidy" ]; then
   echo "== clang-tidy"
+  started=$SECONDS
   if "$root/scripts/tidy.sh" "$build/native"; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1)); status=1
   fi
+  stage_times+=" clang-tidy $((SECONDS - started))s"
 fi
 
 echo
+echo "stage times:$stage_times, total ${SECONDS}s"
 if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
 echo "$passed passed, $failed failed"
 exit "$status"

@@ -5,7 +5,8 @@
 # BUILD_DIR is a native (POSIX) build configured with
 # CMAKE_EXPORT_COMPILE_COMMANDS=ON; its compile_commands.json gives each
 # source's flags. Sources that build does not compile (fuzz targets,
-# benchmarks) get the library's include paths. DIRs, relative to the
+# benchmarks) get the library's include paths, the generated version
+# header's among them. DIRs, relative to the
 # repository root, limit the run to those folders (default: all of them).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -54,7 +55,7 @@ fi
 if [ ${#extra[@]} -gt 0 ]; then
   printf '%s\0' "${extra[@]}" |
     xargs -0 -P "$jobs" -I{} "$tidy" --quiet --warnings-as-errors='*' {} -- \
-      -std=c++17 -x c++ -I"$root/include" -I"$root" -I"$root/fuzz" >>"$log" 2>&1 || status=1
+      -std=c++17 -x c++ -I"$root/include" -I"$build/include" -I"$root" -I"$root/fuzz" >>"$log" 2>&1 || status=1
 fi
 # Only the findings, not clang-tidy's counts of suppressed warnings.
 grep -v -E '^[0-9]+ (warnings?|errors?) generated\.$|^Suppressed [0-9]+ warnings|^Use -header-filter|^Use -system-headers' "$log" || true

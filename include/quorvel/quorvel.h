@@ -6,6 +6,9 @@
  * 16-bit units, and returns a 32-bit integer. The library keeps no state
  * between calls and never allocates or frees anything the caller sees.
  *
+ * The version: QUORVEL_VERSION_MAJOR, _MINOR, _PATCH and
+ * QUORVEL_VERSION_STRING ("1.2.3"), from quorvel/version.h.
+ *
  * Macros a user may define before including this header:
  *   QUORVEL_STATIC  link against a static build (no import declarations).
  * Defined by the library's own build only:
@@ -16,6 +19,8 @@
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include "quorvel/version.h"
 
 #if defined(QUORVEL_BUILDING) && defined(QUORVEL_STATIC)
 #error "QUORVEL_BUILDING and QUORVEL_STATIC exclude each other"
@@ -43,9 +48,9 @@
 #define QUORVEL_API
 #endif
 
-/* QuorvelChar: one 16-bit unit of a UTF-16 string. */
+/* QuorvelChar: one 16-bit unit of a UTF-16 string. C has wchar_t from
+ * <stddef.h>, so the header needs nothing a freestanding compiler lacks. */
 #if defined(_WIN32)
-#include <wchar.h>
 typedef wchar_t QuorvelChar;
 #elif defined(__cplusplus)
 typedef char16_t QuorvelChar;

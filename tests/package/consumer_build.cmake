@@ -85,6 +85,12 @@ if(NOT libdir STREQUAL expected_libdir)
 endif()
 pkg_config(cflags --cflags)
 pkg_config(libs --libs)
+# Plain paths, as users expect to read them: nothing to resolve.
+foreach(flags IN ITEMS "${cflags}" "${libs}")
+  if(flags MATCHES "/\\.\\.?(/| |$)")
+    message(FATAL_ERROR "quorvel.pc gives paths that are not normalised: ${flags}")
+  endif()
+endforeach()
 separate_arguments(cflags UNIX_COMMAND "${cflags}")
 separate_arguments(libs UNIX_COMMAND "${libs}")
 
