@@ -6,6 +6,7 @@
 #include "device_file.h"
 #include "quorvel/quorvel.h"
 #include "roots.h"
+#include "system.h"
 
 namespace quorvel_tool {
 
@@ -32,6 +33,37 @@ bool number(const std::string &textIn, const char *what, int32_t &out, Failure &
 bool devicesFrom(const std::string &path, std::vector<DeviceEntry> &devices, Failure &failure) {
     std::string error;
     return readDeviceFile(path, devices, error) || fail(failure, 1, error);
+}
+
+// A settings file the user names must be there: the library would read a
+// missing one as defaults, and a mistyped name would change the answers.
+bool settingsFile(const std::string &path, Units &out, Failure &failure) {
+    std::string error;
+    if (!checkUserFile(path, error)) return fail(failure, 1, error);
+    return units(path, "the settings path", out, failure);
+}
+
+// The registry file named for the library on Linux, checked the same way.
+bool registryFile(Failure &failure) {
+#if defined(_WIN32)
+    (void)failure;
+    return true;
+#else
+    const char *file = std::getenv("QUORVEL_REGISTRY_FILE");
+    std::string error;
+    if (file == nullptr || *file == 0 || checkUserFile(file, error)) return true;
+    return fail(failure, 1, error + " (named by QUORVEL_REGISTRY_FILE)");
+#endif
+}
+
+// The library's path limits, in UTF-16 units, for saying why a call failed.
+std::string pathReason(const std::string &path, size_t limit, const char *otherwise) {
+    Units u;
+    if (utf8ToUnits(path, u) && u.size() > limit)
+        return "the path is " + std::to_string(u.size()) + " UTF-16 units long; the library takes at most " +
+               std::to_string(limit);
+    const PathInfo info = inspect(path);
+    return info.kind == PathInfo::Missing ? info.reason : otherwise;
 }
 
 std::string hex32(int32_t v) {
@@ -104,14 +136,14 @@ void deviceTable(const std::vector<DeviceEntry> &devices, Section &s) {
                "vid/pid: from the device path; same: the first earlier entry describing the same device."};
 }
 
-bool runDevices(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runDevices(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     std::vector<DeviceEntry> devices;
     if (!devicesFrom(args[0], devices, failure)) return false;
     deviceTable(devices, out.add("devices", ""));
     return true;
 }
 
-bool runMatch(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runMatch(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     std::vector<DeviceEntry> devices;
     Units name, path;
     if (!devicesFrom(args[0], devices, failure) || !units(args[1], "the name", name, failure)) return false;
@@ -121,12 +153,12 @@ bool runMatch(const std::vector<std::string> &args, Document &out, Failure &fail
     for (size_t i = 0; i < devices.size(); ++i) {
         const int32_t same = Quorvel_IsSameVideoDevice(&devices[i].record, name.c_str(),
                                                        args.size() > 2 ? path.c_str() : nullptr);
-        s.rows.push_back({num(static_cast<int64_t>(i + 1)), text(devices[i].label), flag(same != 0)});
+        s.rows.push_back({num(static_cast<int64_t>(i + 1)), text(devices[i].label), answer(same)});
     }
     return true;
 }
 
-bool runVidPid(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runVidPid(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     Units path;
     if (!units(args[0], "the path", path, failure)) return false;
     QuorvelChar vid[QUORVEL_ID_UNITS] = {0}, pid[QUORVEL_ID_UNITS] = {0};
@@ -137,16 +169,16 @@ bool runVidPid(const std::vector<std::string> &args, Document &out, Failure &fai
     return true;
 }
 
-bool runStandard(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runStandard(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     int32_t standard = 0;
     if (!number(args[0], "video standard", standard, failure)) return false;
     Section &s = out.add("standard", "");
     standardFields(s, standard);
-    s.field("ntsc", "NTSC", flag(Quorvel_IsNTSC(standard) != 0));
+    s.field("ntsc", "NTSC", answer(Quorvel_IsNTSC(standard)));
     return true;
 }
 
-bool runProperty(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runProperty(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     int32_t value = 0, mask = 0, set = 0;
     if (!number(args[0], "value", value, failure) || !number(args[1], "mask", mask, failure) ||
         !number(args[2], "set flag", set, failure))
@@ -156,10 +188,10 @@ bool runProperty(const std::vector<std::string> &args, Document &out, Failure &f
     return true;
 }
 
-bool runAudioPin(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runAudioPin(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     int32_t kind = 0;
     if (!number(args[0], "pin kind", kind, failure)) return false;
-    out.add("audio_pin", "").field("use_audio_pin", "use audio pin", flag(Quorvel_IsUseAudioPin(kind) != 0));
+    out.add("audio_pin", "").field("use_audio_pin", "use audio pin", answer(Quorvel_IsUseAudioPin(kind)));
     return true;
 }
 
@@ -188,7 +220,7 @@ void regionSection(const QuorvelChar *settings, Section &s) {
     // 0 stays when the older country setting answers, which names no tune space.
     int32_t country = 0, tuneSpace = 0;
     const int32_t result = Quorvel_GetDefaultCountryCode(&country, &tuneSpace, settings);
-    s.field("found", "default found", flag(result != 0));
+    s.field("found", "default found", answer(result));
     if (result == 0) {
         s.notes.emplace_back("no default country: no nation code in the country list, and no older setting");
         return;
@@ -199,16 +231,16 @@ void regionSection(const QuorvelChar *settings, Section &s) {
     standardFields(s, Quorvel_GetTVStandardByTuneSpace(space, 1));
 }
 
-bool runCountry(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runCountry(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     Units settings;
-    if (!args.empty() && !units(args[0], "the settings path", settings, failure)) return false;
+    if (!registryFile(failure) || (!args.empty() && !settingsFile(args[0], settings, failure))) return false;
     regionSection(args.empty() ? nullptr : settings.c_str(), out.add("region", ""));
     return true;
 }
 
-bool runTvStandard(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runTvStandard(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     int32_t tuneSpace = 0, inputKind = 1;
-    if (!number(args[0], "tune space", tuneSpace, failure)) return false;
+    if (!number(args[0], "tune space", tuneSpace, failure) || !registryFile(failure)) return false;
     if (args.size() > 1 && !number(args[1], "input kind", inputKind, failure)) return false;
     Section &s = out.add("tv_standard", "");
     s.field("tune_space", "tune space", num(tuneSpace)).field("input_kind", "input kind", num(inputKind));
@@ -229,12 +261,12 @@ void featureTable(const std::vector<DeviceEntry> &devices, const QuorvelChar *se
     }
 }
 
-bool runFeatures(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runFeatures(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     std::vector<DeviceEntry> devices;
     Units settings;
     int32_t country = 0;
-    if (!devicesFrom(args[0], devices, failure) || !units(args[1], "the settings path", settings, failure) ||
-        !number(args[2], "country code", country, failure))
+    if (!number(args[2], "country code", country, failure) || !devicesFrom(args[0], devices, failure) ||
+        !settingsFile(args[1], settings, failure))
         return false;
     Section &s = out.add("features", "");
     s.field("country", "country code", num(country));
@@ -249,77 +281,143 @@ void diskTable(Section &s) {
     Quorvel_GetLargestDiskName(largest);
     const std::string chosen = unitsToUtf8(largest);
     s.field("largest", "largest fixed disk", chosen.empty() ? missing() : text(chosen));
-    s.columns = {{"root", "root"}, {"kind", "kind"}, {"free_kib", "free KiB"}};
+    s.columns = {{"root", "root"}, {"kind", "kind"}};
+#if !defined(_WIN32)
+    s.columns.push_back({"file_system", "file system"});
+#endif
+    s.columns.push_back({"free_kib", "free KiB"});
     for (const auto &root : systemRoots()) {
         Units path;
         if (!utf8ToUnits(root.path, path)) continue;
-        const int32_t free = Quorvel_GetFreeDiskSpace(path.c_str());
-        // Views that hold no files (processes, devices) have no free space.
-        if (free <= 0) continue;
-        s.rows.push_back({text(root.path), text(root.kind), num(free)});
+        std::vector<Value> row = {text(root.path), text(root.kind)};
+#if !defined(_WIN32)
+        row.push_back(text(root.fileSystem));
+#endif
+        row.push_back(num(Quorvel_GetFreeDiskSpace(path.c_str())));
+        s.rows.push_back(row);
     }
 }
 
-bool runDisks(const std::vector<std::string> & /*args*/, Document &out, Failure & /*failure*/) {
+bool runDisks(const std::vector<std::string> & /*args*/, const Flags & /*flags*/, Document &out, Failure & /*failure*/) {
     diskTable(out.add("disks", ""));
     return true;
 }
 
-bool runFreeSpace(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runFreeSpace(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     Section &s = out.add("free_space", "");
     s.columns = {{"root", "root"}, {"free_kib", "free KiB"}};
     for (const auto &a : args) {
         Units root;
         if (!units(a, "the root", root, failure)) return false;
         const int32_t free = Quorvel_GetFreeDiskSpace(root.c_str());
-        s.rows.push_back({text(a), free < 0 ? missing() : num(free)});
+        if (free < 0) return fail(failure, 1, a + ": " + pathReason(a, 259, "names no volume"));
+        s.rows.push_back({text(a), num(free)});
     }
     return true;
 }
 
-bool runMkdir(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runMkdir(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     Units path;
     if (!units(args[0], "the path", path, failure)) return false;
-    if (Quorvel_CreateTreeDirectory(path.c_str()) != 0)
-        return fail(failure, 1, "cannot create " + args[0]);
+    if (Quorvel_CreateTreeDirectory(path.c_str()) != 0) {
+        if (path.size() > 259) return fail(failure, 1, args[0] + ": " + pathReason(args[0], 259, ""));
+        // The reason, from the deepest part of the path that is there.
+        const std::string base = existingAncestor(args[0]);
+        const PathInfo at = inspect(base);
+        if (at.kind != PathInfo::Directory && at.kind != PathInfo::Link)
+            return fail(failure, 1, args[0] + ": cannot be created: " + base + " is not a directory");
+        const std::string why = writeProblem(base);
+        return fail(failure, 1, args[0] + ": cannot be created in " + base + (why.empty() ? "" : ": " + why));
+    }
+    // The library answers 0 for a name that is there, whatever it is.
+    const PathInfo made = inspect(args[0]);
+    if (made.kind != PathInfo::Directory && made.kind != PathInfo::Link)
+        return fail(failure, 1, args[0] + ": exists and is not a directory");
     out.add("mkdir", "").field("path", "created or present", text(args[0]));
     return true;
 }
 
-bool runRmtree(const std::vector<std::string> &args, Document &out, Failure &failure) {
-    Units path;
-    if (!units(args[0], "the path", path, failure)) return false;
-    const int32_t result = Quorvel_DeleteDir(path.c_str());
-    if (result == -1) return fail(failure, 1, args[0] + ": no such file or directory");
-    Section &s = out.add("rmtree", "");
-    s.field("path", "path", text(args[0])).field("result", "result", num(result));
-    if (result == 0) s.notes.emplace_back("some entries could not be removed and were left in place");
-    if (result != 0 && result != 1) s.notes.emplace_back("not a plain directory: nothing was removed (its attributes)");
+// As rm does: a name ending in "." or "..", a root, the current directory
+// and its parents are not removed unless the user insists.
+bool refusedTree(const std::string &path, Failure &failure) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\')) trimmed.pop_back();
+    const std::string last = trimmed.substr(trimmed.find_last_of("/\\") + 1);
+    const char *why = nullptr;
+    if (last == "." || last == "..")
+        why = "a name ending in '.' or '..'";
+    else if (inspect(path).kind != PathInfo::Missing && inspect(path).kind != PathInfo::File &&
+             holdsWorkingDirectory(path))
+        why = "a root, the current directory or one of its parents";
+    if (why == nullptr) return false;
+    fail(failure, 1, "refusing to remove " + path + ": " + why + " (add --force if you mean it)");
     return true;
 }
 
-bool runProbe(const std::vector<std::string> &args, Document &out, Failure &failure) {
+bool runRmtree(const std::vector<std::string> &args, const Flags &flags, Document &out, Failure &failure) {
+    const std::string &target = args[0];
+    Units path;
+    if (!units(target, "the path", path, failure) || (!flags.force && refusedTree(target, failure))) return false;
+    const PathInfo before = inspect(target);
+    const int32_t result = Quorvel_DeleteDir(path.c_str());
+    if (result == -1) return fail(failure, 1, target + ": " + pathReason(target, 519, "cannot be removed"));
+    Section &s = out.add("rmtree", "");
+    s.field("path", "path", text(target)).field("result", "result", num(result));
+    const bool removed = inspect(target).kind == PathInfo::Missing;
+    s.field("removed", "removed", flag(removed));
+    if (removed) return true;
+    failure.reported = true;
+    // Only a plain directory is entered: anything else stays whole.
+    const char *whole = before.kind == PathInfo::Link        ? "a link (links are never followed)"
+                        : before.kind != PathInfo::Directory ? "not a directory"
+                        : before.readOnly                    ? "a read-only directory"
+                        : before.hidden                      ? "a hidden or system directory"
+                                                             : nullptr;
+    if (whole != nullptr) return fail(failure, 1, target + ": " + whole + "; nothing was removed");
+    size_t total = 0;
+    const std::vector<KeptEntry> kept = keptEntries(target, 20, total);
+    s.columns = {{"path", "path"}, {"why", "why"}};
+    std::string message = target + ": not all removed; " + std::to_string(total) +
+                          (total == 1 ? " entry stays" : " entries stay") + ", and the directories above them";
+    for (const auto &k : kept) {
+        s.rows.push_back({text(k.path), text(k.why)});
+        message += "\n  " + k.why + ": " + k.path;
+    }
+    if (total > kept.size()) message += "\n  and " + std::to_string(total - kept.size()) + " more";
+    return fail(failure, 1, message);
+}
+
+bool runProbe(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     Units path;
     if (!units(args[0], "the path", path, failure)) return false;
     out.add("probe", "")
-        .field("exists", "exists", flag(Quorvel_IsFileExist(path.c_str()) != 0))
-        .field("invalid", "invalid name", flag(Quorvel_IsInValidFileName(path.c_str()) != 0));
+        .field("exists", "exists", answer(Quorvel_IsFileExist(path.c_str())))
+        .field("invalid", "invalid name", answer(Quorvel_IsInValidFileName(path.c_str())));
     return true;
 }
 
 // ---- report ---------------------------------------------------------------
 
-bool runReport(const std::vector<std::string> &args, Document &out, Failure &failure) {
-    std::string dir = args.empty() ? QUORVEL_SAMPLES_DIR : args[0];
-    const std::string devicesPath = dir + "/devices.txt", settingsPath = dir + "/settings.ini";
+bool runReport(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
+    const std::string dir = args.empty() ? samplesDirectory() : args[0];
+    // The separator the directory already uses: the installed samples' path
+    // on Windows comes with backslashes.
+    const std::string sep = dir.find('\\') != std::string::npos && dir.find('/') == std::string::npos ? "\\" : "/";
+    const std::string devicesPath = dir + sep + "devices.txt", settingsPath = dir + sep + "settings.ini";
     std::vector<DeviceEntry> devices;
     Units settings;
-    if (!devicesFrom(devicesPath, devices, failure) || !units(settingsPath, "the settings path", settings, failure))
+    if (!devicesFrom(devicesPath, devices, failure) || !settingsFile(settingsPath, settings, failure) ||
+        !registryFile(failure))
         return false;
 #if !defined(_WIN32)
     // The registry on Linux is a file; without one, use the sample's.
     const char *registry = std::getenv("QUORVEL_REGISTRY_FILE");
-    if (registry == nullptr || *registry == 0) setenv("QUORVEL_REGISTRY_FILE", (dir + "/registry.reg").c_str(), 1);
+    if (registry == nullptr || *registry == 0) {
+        const std::string sample = dir + sep + "registry.reg";
+        std::string error;
+        if (!checkUserFile(sample, error)) return fail(failure, 1, error);
+        setenv("QUORVEL_REGISTRY_FILE", sample.c_str(), 1);
+    }
 #endif
     Section &region = out.add("region", "Regional defaults");
     region.field("settings", "settings file", text(settingsPath));
@@ -339,49 +437,79 @@ bool runReport(const std::vector<std::string> &args, Document &out, Failure &fai
 const std::vector<Command> &commands() {
     static const std::vector<Command> list = {
         {"report", "report [SAMPLES_DIR]", "regional defaults, devices, features and disks on the sample data",
-         "Reads SAMPLES_DIR/devices.txt and SAMPLES_DIR/settings.ini (default: the samples shipped with the\n"
-         "source). On Linux, without QUORVEL_REGISTRY_FILE, the registry is SAMPLES_DIR/registry.reg.",
-         0, 1, runReport},
+         "Reads SAMPLES_DIR/devices.txt and SAMPLES_DIR/settings.ini (default: the samples installed with\n"
+         "the tool, in share/quorvel/samples). On Linux, without QUORVEL_REGISTRY_FILE, the registry is\n"
+         "SAMPLES_DIR/registry.reg.",
+         0, 1, runReport, false},
         {"devices", "devices FILE", "every device query for each device in FILE",
          "FILE holds [device] blocks of 'field = value' lines: name, path, isDigital, digitalType,\n"
          "isAnalogTV, isAnalogRadio, isDV, isMpegStream, captionCapA/B/C, isAnalogDevice, sourceKind, and\n"
          "videoStandard (used for the subtitle question; default NTSC-M).",
-         1, 1, runDevices},
+         1, 1, runDevices, false},
         {"match", "match FILE NAME [PATH]", "which devices in FILE are the device with this name or path",
          "Quorvel_IsSameVideoDevice (= IsSameAudioDevice): exact, case-sensitive, empty never matches.", 2, 3,
-         runMatch},
+         runMatch, false},
         {"vidpid", "vidpid PATH", "vendor and product ids from a hardware path",
          "Looks for VID_ (else VEN_) and PID_ (else DEV_) in the first 259 characters, any letter case.", 1, 1,
-         runVidPid},
+         runVidPid, false},
         {"standard", "standard VALUE", "name of a video standard value and whether it is NTSC",
-         "VALUE in decimal or 0x-hexadecimal, e.g. 0x100 (PAL-I).", 1, 1, runStandard},
+         "VALUE in decimal or 0x-hexadecimal, e.g. 0x100 (PAL-I).", 1, 1, runStandard, false},
         {"property", "property VALUE MASK SET", "VALUE with MASK's bits set (SET nonzero) or cleared", "", 3, 3,
-         runProperty},
-        {"audiopin", "audiopin KIND", "whether a pin of this kind carries the audio", "", 1, 1, runAudioPin},
+         runProperty, false},
+        {"audiopin", "audiopin KIND", "whether a pin of this kind carries the audio", "", 1, 1, runAudioPin, false},
         {"country", "country [SETTINGS]", "default country code and tune space, with the tune space's standard",
          "From the user's nation code through SETTINGS' [Country] list, else the older country code.\n"
          "On Linux both come from the file named by QUORVEL_REGISTRY_FILE or, without one, from the\n"
          "territory of the locale named by LC_ALL, LC_ADDRESS or LANG (the first set); 'source' says which.",
          0, 1,
-         runCountry},
+         runCountry, false},
         {"tvstandard", "tvstandard TUNESPACE [KIND]", "analog video standard of a tune space",
          "KIND 2 reads the system's \"-0\" tuning-space key, anything else the \"-1\" key; the built-in\n"
          "table answers when the key has no value.",
-         1, 2, runTvStandard},
+         1, 2, runTvStandard, false},
         {"features", "features FILE SETTINGS COUNTRY", "teletext, channel-name parsing and frequency offset",
          "For each device in FILE, with the settings file SETTINGS and the country code COUNTRY.", 3, 3,
-         runFeatures},
-        {"disks", "disks", "the largest fixed disk and the free space of each root", "", 0, 0, runDisks},
+         runFeatures, false},
+        {"disks", "disks", "the largest fixed disk and the free space of each root",
+         "Each root once, with its drive type (fixed, removable, remote, optical, RAM"
+#if !defined(_WIN32)
+         ") and file system"
+#else
+         ")"
+#endif
+         ";\nfree space as the library answers it (-1: none known).",
+         0, 0, runDisks, false},
         {"freespace", "freespace ROOT...", "kilobytes free on the volume of each ROOT",
-         "2 TiB or more shows as 2147483647; a root that names no volume shows '-'.", 1, 64, runFreeSpace},
-        {"mkdir", "mkdir PATH", "create a directory with all its parents", "", 1, 1, runMkdir},
-        {"rmtree", "rmtree PATH", "remove a directory tree, never following links out of it",
-         "Read-only entries stay, and so do the directories above them.", 1, 1, runRmtree},
+         "2 TiB or more shows as 2147483647; a root that names no volume is an error (status 1).", 1, 64,
+         runFreeSpace, false},
+        {"mkdir", "mkdir PATH", "create a directory with all its parents",
+         "Status 1 when it cannot be made, or when PATH exists and is not a directory.", 1, 1, runMkdir, false},
+        {"rmtree", "rmtree [--force] PATH", "remove a directory tree, never following links out of it",
+         "Read-only entries stay, and so do the directories above them; whatever stays is listed with\n"
+         "its reason, and the status is 1. A link, a file or a directory with attributes is not removed.\n"
+         "Refuses a root, the current directory or one of its parents, and names ending in . or ..,\n"
+         "unless --force is given. --json shows the library's result as it is.",
+         1, 1, runRmtree, true},
         {"probe", "probe PATH", "whether a file exists and whether the name can be used for a new one",
          "Never changes an existing file; a probe file is made and removed only when none exists.", 1, 1,
-         runProbe},
+         runProbe, false},
     };
     return list;
+}
+
+}  // namespace quorvel_tool
+
+namespace quorvel_tool {
+
+void versionDocument(Document &out) {
+    const LibraryInfo library = loadedLibrary();
+    Section &s = out.add("version", "");
+    s.field("tool", "quorvel", text(QUORVEL_VERSION_STRING));
+    s.field("library", "library", library.version.empty() ? missing() : text(library.version));
+    s.field("library_file", "library file", library.file.empty() ? missing() : text(library.file));
+    if (!library.productVersion.empty()) s.field("product_version", "product version", text(library.productVersion));
+    if (!library.originalName.empty()) s.field("original_name", "original file name", text(library.originalName));
+    s.field("build", "build", text(buildName()));
 }
 
 }  // namespace quorvel_tool

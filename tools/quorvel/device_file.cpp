@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
+
+#include "system.h"
 
 namespace quorvel_tool {
 
@@ -143,26 +143,30 @@ std::string numberProblem(const std::string &what, const std::string &text, Numb
     return what + " '" + text + "' is not a number";
 }
 
-// A bound on what one file may describe, so a runaway file is refused
-// rather than read into memory without end.
+// Bounds on what one file may hold, so a runaway file is refused rather
+// than read into memory without end.
 constexpr size_t kMaxDevices = 10000;
+constexpr size_t kMaxFileBytes = size_t{4} * 1024 * 1024;
+constexpr size_t kMaxLineBytes = 4096;
 
 bool readDeviceFile(const std::string &path, std::vector<DeviceEntry> &devices, std::string &error) {
     devices.clear();
-    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open the file";
-        return false;
-    }
+    std::string contents;
+    if (!readUserFile(path, kMaxFileBytes, contents, error)) return false;
     std::vector<DeviceEntry> read;
-    std::string line;
     int number = 0;
     auto fail = [&](const std::string &what) {
         error = path + ":" + std::to_string(number) + ": " + what;
         return false;
     };
-    while (std::getline(in, line)) {
+    for (size_t start = 0; start < contents.size();) {
+        size_t end = contents.find('\n', start);
+        if (end == std::string::npos) end = contents.size();
         ++number;
+        if (end - start > kMaxLineBytes)
+            return fail("line longer than the limit of " + std::to_string(kMaxLineBytes) + " bytes");
+        std::string line = contents.substr(start, end - start);
+        start = end + 1;
         if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         const std::string t = trim(line);
         if (t.empty() || t[0] == '#' || t[0] == ';') continue;
@@ -198,7 +202,6 @@ bool readDeviceFile(const std::string &path, std::vector<DeviceEntry> &devices, 
             if (st != NumberStatus::Ok) return fail(numberProblem(key, value, st));
         }
     }
-    if (in.bad()) return fail("read error");
     devices.swap(read);
     return true;
 }

@@ -1,26 +1,41 @@
 #include "roots.h"
 
+#include "device_file.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <mntent.h>
 #include <stdio.h>
+
+#include <map>
+
+// The library's drive list behind its exports: the tool takes the same
+// answer rather than keeping a copy of the rules.
+#include "platform/files.h"
 #endif
 
 namespace quorvel_tool {
+
+namespace {
+
+// Drive types by the system's numbers.
+const char *kindName(unsigned type) {
+    static const char *const kinds[] = {"unknown", "no root", "removable", "fixed", "remote", "optical", "RAM"};
+    return type < sizeof kinds / sizeof kinds[0] ? kinds[type] : "unknown";
+}
+
+}  // namespace
 
 #if defined(_WIN32)
 
 std::vector<Root> systemRoots() {
     std::vector<Root> roots;
-    char buffer[1024];
-    DWORD n = GetLogicalDriveStringsA(sizeof buffer, buffer);
-    if (n == 0 || n >= sizeof buffer) return roots;
-    for (const char *p = buffer; *p; p += strlen(p) + 1) {
-        static const char *const kinds[] = {"unknown", "no root", "removable", "fixed", "remote", "optical", "ram"};
-        UINT type = GetDriveTypeA(p);
-        roots.push_back({p, type < 7 ? kinds[type] : "unknown"});
-    }
+    wchar_t buffer[1024];
+    const DWORD n = GetLogicalDriveStringsW(sizeof buffer / sizeof buffer[0], buffer);
+    if (n == 0 || n >= sizeof buffer / sizeof buffer[0]) return roots;
+    for (const wchar_t *p = buffer; *p; p += wcslen(p) + 1)
+        roots.push_back({unitsToUtf8(p), kindName(GetDriveTypeW(p)), std::string()});
     return roots;
 }
 
@@ -28,10 +43,23 @@ std::vector<Root> systemRoots() {
 
 std::vector<Root> systemRoots() {
     std::vector<Root> roots;
-    FILE *table = setmntent("/proc/self/mounts", "r");
-    if (table == nullptr) return roots;
-    while (struct mntent *m = getmntent(table)) roots.push_back({m->mnt_dir, m->mnt_type});
-    endmntent(table);
+    // The file system of each mount point: the one mounted last is on top.
+    std::map<std::string, std::string> types;
+    if (FILE *table = setmntent("/proc/self/mounts", "r")) {
+        while (const struct mntent *m = getmntent(table)) types[m->mnt_dir] = m->mnt_type;
+        endmntent(table);
+    }
+    quorvel::platform::DriveRoots list;
+    if (!quorvel::platform::readDriveRoots(&list)) return roots;
+    const QuorvelChar *p = list.list;
+    for (uint32_t i = 0; i < list.count; ++i) {
+        const std::string path = unitsToUtf8(p);
+        const auto type = types.find(path);
+        roots.push_back({path, kindName(list.types[i]), type != types.end() ? type->second : "-"});
+        while (*p != 0) ++p;
+        ++p;
+    }
+    quorvel::platform::freeDriveRoots(&list);
     return roots;
 }
 

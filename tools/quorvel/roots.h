@@ -1,4 +1,4 @@
-// The volume roots the system reports, for listing free space per root.
+// The volume roots the library knows, for listing free space per root.
 #ifndef QUORVEL_TOOLS_ROOTS_H
 #define QUORVEL_TOOLS_ROOTS_H
 
@@ -8,12 +8,14 @@
 namespace quorvel_tool {
 
 struct Root {
-    std::string path;  // UTF-8
-    std::string kind;  // what the system says of it: "fixed", "ext4", ...
+    std::string path;        // UTF-8
+    std::string kind;        // the drive type: fixed, removable, remote, optical, RAM, ...
+    std::string fileSystem;  // POSIX: the mount's file-system type ("ext4")
 };
 
-// Windows: the logical drives and their drive types. Elsewhere: the mount
-// points of the mount table and their file-system types.
+// Each root once, with the drive type the library gives it: on Windows the
+// logical drives, typed by the system; elsewhere the mount points that hold
+// files, as the library's own drive list finds and types them.
 std::vector<Root> systemRoots();
 
 }  // namespace quorvel_tool

@@ -1,0 +1,70 @@
+// What the tool asks the system itself, apart from the library: the files a
+// user names, what a path is, where the tool lies and which library it runs
+// with. The library keeps its own rules (a missing settings file reads as
+// defaults); these checks are the tool's, so that a mistyped name is told.
+#ifndef QUORVEL_TOOLS_SYSTEM_H
+#define QUORVEL_TOOLS_SYSTEM_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace quorvel_tool {
+
+// Reads all of `path` into `contents`: only a regular file, and only up to
+// `limit` bytes. A FIFO, a device or a directory is refused before anything
+// is read, so nothing blocks or grows without end. On failure `error` is
+// "PATH: reason".
+bool readUserFile(const std::string &path, size_t limit, std::string &contents, std::string &error);
+
+// The same checks without reading: `path` is a regular file the tool can open.
+bool checkUserFile(const std::string &path, std::string &error);
+
+// What a path names, a last link not followed.
+struct PathInfo {
+    enum Kind { Missing, Directory, File, Link, Other } kind = Missing;
+    bool readOnly = false;
+    bool hidden = false;      // Windows: hidden or system
+    unsigned long long volume = 0;  // POSIX: the device it lies on
+    std::string reason;       // Missing: the system's words for why
+};
+PathInfo inspect(const std::string &path);
+
+// What stayed of a tree after a removal: each entry that is not a plain
+// directory, and each directory that stayed empty, with the reason in words
+// ("read-only file kept"). At most `limit` are listed; `total` counts all.
+struct KeptEntry {
+    std::string path;
+    std::string why;
+};
+std::vector<KeptEntry> keptEntries(const std::string &root, size_t limit, size_t &total);
+
+// True when `path` is the current directory or one of its parents, or a
+// root, once resolved.
+bool holdsWorkingDirectory(const std::string &path);
+
+// The deepest part of `path` that exists, for saying why it cannot be made.
+std::string existingAncestor(const std::string &path);
+
+// Why nothing can be made in the directory `dir`, in the system's words, or
+// empty when the tool cannot tell.
+std::string writeProblem(const std::string &dir);
+
+// The samples installed with the tool, found from where the tool lies.
+std::string samplesDirectory();
+
+// The library this process runs with: its version and file.
+struct LibraryInfo {
+    std::string version;         // "0.1.0", or empty when unknown
+    std::string file;            // the loaded file, or "built in"
+    std::string productVersion;  // Windows: from the version resource
+    std::string originalName;    // Windows: from the version resource
+};
+LibraryInfo loadedLibrary();
+
+// "Linux", "Windows 32-bit" or "Windows 64-bit".
+const char *buildName();
+
+}  // namespace quorvel_tool
+
+#endif
