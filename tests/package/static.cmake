@@ -4,13 +4,7 @@
 # and installed as a static library, then the consumer programs are built
 # against it through find_package and through pkg-config, and run.
 cmake_minimum_required(VERSION 3.21)
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
-  if(NOT result EQUAL 0)
-    string(REPLACE ";" " " command "${ARGN}")
-    message(FATAL_ERROR "Failed (${result}): ${command}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/run.cmake)
 
 set(build "${BINARY}/build")
 set(prefix "${BINARY}/prefix")
