@@ -61,10 +61,11 @@ struct ListWalk {
     platform::Profile *profile;
     int32_t nation;
     int32_t count;
-    int32_t best;          // the first entry found so far, or 0
-    uint8_t *seen;         // nation 0: which of 1 ... seenLimit are present
-    int32_t seenLimit;
-    int32_t listed;        // how many names look like entries
+    int32_t best;        // the first entry found so far, or 0
+    uint32_t *present;   // nation 0: the entries listed, to find the first absent
+    uint32_t listed;
+    uint32_t capacity;
+    bool failed;         // memory ran out
 };
 
 bool nationAt(platform::Profile &profile, int32_t i, int32_t nation) {
@@ -73,40 +74,60 @@ bool nationAt(platform::Profile &profile, int32_t i, int32_t nation) {
     return parseDecimal(value) == nation;
 }
 
-void countEntry(void *context, const Char *name, int length) {
-    if (nationKeyIndex(name, length) != 0) ++static_cast<ListWalk *>(context)->listed;
-}
-
 void visitEntry(void *context, const Char *name, int length) {
     ListWalk &w = *static_cast<ListWalk *>(context);
     const int32_t i = nationKeyIndex(name, length);
     if (i == 0 || i > w.count) return;
-    if (w.seen != nullptr && i <= w.seenLimit) w.seen[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+    if (w.nation == 0 && !w.failed) {
+        if (w.listed == w.capacity) {
+            const uint32_t grown = w.capacity != 0 ? w.capacity * 2 : 64;
+            void *moved = realloc(w.present, grown * sizeof(uint32_t));
+            if (moved == nullptr) {
+                w.failed = true;
+                return;
+            }
+            w.present = static_cast<uint32_t *>(moved);
+            w.capacity = grown;
+        }
+        w.present[w.listed++] = static_cast<uint32_t>(i);
+    }
     if ((w.best == 0 || i < w.best) && nationAt(*w.profile, i, w.nation)) w.best = i;
 }
 
-// The entry the walk finds, or 0; -1 when the key list could not be read.
-int32_t findNation(platform::Profile &profile, int32_t nation, int32_t count) {
-    ListWalk w{&profile, nation, count, 0, nullptr, 0, 0};
-    const Char *section = QTEXT("Country");
-    if (nation == 0) {
-        // The first absent entry is at most one past the number of entries.
-        if (!profile.forEachKey(section, countEntry, &w)) return -1;
-        w.seenLimit = w.listed + 1 < count ? w.listed + 1 : count;
-        w.seen = static_cast<uint8_t *>(calloc(static_cast<size_t>(w.seenLimit) / 8 + 1, 1));
-        if (w.seen == nullptr) return -1;
+// The first of 1 ... count that `w` did not list: at most one past the
+// number listed. 0 when there is none, -1 when memory ran out.
+int32_t firstAbsent(const ListWalk &w) {
+    const uint32_t limit = w.listed + 1 < static_cast<uint32_t>(w.count) ? w.listed + 1 : static_cast<uint32_t>(w.count);
+    uint8_t *seen = static_cast<uint8_t *>(calloc(limit / 8 + 1, 1));
+    if (seen == nullptr) return -1;
+    for (uint32_t k = 0; k < w.listed; ++k) {
+        const uint32_t i = w.present[k];
+        if (i <= limit) seen[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
     }
-    const bool listed = profile.forEachKey(section, visitEntry, &w);
-    if (listed && w.seen != nullptr) {
-        for (int32_t i = 1; i <= w.seenLimit && (w.best == 0 || i < w.best); ++i) {
-            if ((w.seen[i / 8] & (1u << (i % 8))) == 0) {
-                w.best = i;
-                break;
-            }
+    int32_t absent = 0;
+    for (uint32_t i = 1; i <= limit && absent == 0; ++i) {
+        if ((seen[i / 8] & (1u << (i % 8))) == 0) absent = static_cast<int32_t>(i);
+    }
+    free(seen);
+    return absent;
+}
+
+// The entry the walk finds, or 0; -1 when the key list could not be had.
+// One listing of the section serves both the entries present and, for
+// nation 0, the first absent one.
+int32_t findNation(platform::Profile &profile, int32_t nation, int32_t count) {
+    ListWalk w{&profile, nation, count, 0, nullptr, 0, 0, false};
+    int32_t found = profile.forEachKey(QTEXT("Country"), visitEntry, &w) && !w.failed ? w.best : -1;
+    if (found >= 0 && nation == 0) {
+        const int32_t absent = firstAbsent(w);
+        if (absent < 0) {
+            found = -1;
+        } else if (absent != 0 && (found == 0 || absent < found)) {
+            found = absent;
         }
     }
-    free(w.seen);
-    return listed ? w.best : -1;
+    free(w.present);
+    return found;
 }
 
 int32_t countryFromSettings(int32_t nation, int32_t *countryOut, int32_t *tuneSpaceOut, const Char *settingsPath) {

@@ -64,10 +64,6 @@ int openRegularFile(const char *path, struct stat *st) {
     return fd;
 }
 
-int openRegularFile(const char *path) {
-    struct stat st;
-    return openRegularFile(path, &st);
-}
 
 char *readAll(int fd, size_t limit, size_t *size) {
     size_t capacity = 16384, used = 0;

@@ -26,11 +26,9 @@ int openReached(int reached, const char *path, const struct stat &st);
 // are not to be opened.
 bool mayRead(int reached, const char *path);
 
-// A regular file at `path` opened for reading, or -1: nothing else is opened.
-int openRegularFile(const char *path);
-
-// The same, with the status of the file opened in `st` (what was seen when
-// it was reached: the file opened is that one), which saves an fstat.
+// A regular file at `path` opened for reading, or -1: nothing else is
+// opened. `st` receives its status as seen when it was reached; the file
+// opened is that one, so no fstat is needed after.
 int openRegularFile(const char *path, struct stat *st);
 
 // Everything left to read from `fd`, in a malloc'd buffer with a NUL after

@@ -129,11 +129,11 @@ bool keepCurrent(const char *path) {
         return false;
     }
     if (gKept.settled && samePath && sameStamp(gKept.stamp, stampOf(now))) return true;
-    const int fd = openRegularFile(path);
     struct stat st;
+    const int fd = openRegularFile(path, &st);
     size_t size = 0;
     // Larger than the limit, or growing past it while read: unreadable.
-    uint8_t *bytes = fd >= 0 && fstat(fd, &st) == 0 && st.st_size >= 0 && static_cast<size_t>(st.st_size) <= kFileLimit
+    uint8_t *bytes = fd >= 0 && st.st_size >= 0 && static_cast<size_t>(st.st_size) <= kFileLimit
                          ? reinterpret_cast<uint8_t *>(readAll(fd, kFileLimit, &size))
                          : nullptr;
     if (fd >= 0) close(fd);
