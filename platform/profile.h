@@ -26,12 +26,17 @@ public:
     // units and terminated.
     void readString(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]);
 
-    // Calls `visit` with each key name of `section`, as
-    // GetPrivateProfileStringW lists them for a null key, in the file's
-    // order; names may repeat. A missing file or section lists nothing.
-    // False when the list cannot be had whole (memory ran out).
-    using KeyVisitor = void (*)(void *context, const Char *name, int length);
-    bool forEachKey(const Char *section, KeyVisitor visit, void *context);
+    // Calls `visit` for each key line of `section` named `prefix`, a number
+    // i and `suffix` (see numbered_key.h), in the file's order, as
+    // GetPrivateProfileStringW lists the names for a null key; a name may
+    // come more than once. `value` is that line's value as a read of the key
+    // would give it (cut to 259 units), or null where this side does not
+    // have it, or the line has none: a read of the key then tells. A missing
+    // file or section lists nothing. False when the list cannot be had
+    // whole (memory ran out).
+    using NumberedVisitor = void (*)(void *context, int32_t number, const Char *value);
+    bool forEachNumberedKey(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
+                            void *context);
 
 private:
     const Char *path_;

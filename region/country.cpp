@@ -33,25 +33,6 @@ void store(int32_t *out, int32_t value) {
     if (out != nullptr) *out = value;
 }
 
-// The index i of a listed key name of the form "Country<i>NationCode", i
-// written as the library prints it (no sign, no leading zero), else 0. The
-// letters are not looked at: a name that only looks like one costs one more
-// read of the real key, which is what decides.
-int32_t nationKeyIndex(const Char *name, int length) {
-    // The list may keep blanks around a name that a look-up ignores.
-    while (length > 0 && (name[0] == Char(' ') || name[0] == Char('\t'))) ++name, --length;
-    while (length > 0 && (name[length - 1] == Char(' ') || name[length - 1] == Char('\t'))) --length;
-    constexpr int kBefore = 7, kAfter = 10;  // "Country", "NationCode"
-    const int digits = length - kBefore - kAfter;
-    if (digits < 1 || digits > 10 || name[kBefore] == Char('0')) return 0;
-    int64_t value = 0;
-    for (int k = kBefore; k < kBefore + digits; ++k) {
-        if (name[k] < Char('0') || name[k] > Char('9')) return 0;
-        value = value * 10 + (name[k] - Char('0'));
-    }
-    return value <= INT32_MAX ? static_cast<int32_t>(value) : 0;
-}
-
 // Where the walk over the country list, entries 1 ... count, first finds
 // `nation`. Every entry past those the file has reads as empty, that is as
 // nation 0, so the walk needs only the entries present, and for nation 0
@@ -61,73 +42,102 @@ struct ListWalk {
     platform::Profile *profile;
     int32_t nation;
     int32_t count;
-    int32_t best;        // the first entry found so far, or 0
-    uint32_t *present;   // nation 0: the entries listed, to find the first absent
-    uint32_t listed;
-    uint32_t capacity;
-    bool failed;         // memory ran out
+    int32_t best;     // the first entry found so far, or 0
+    uint64_t *seen;   // the entries listed so far, by number
+    uint32_t words;   // in `seen`
+    bool failed;      // memory ran out
 };
 
-bool nationAt(platform::Profile &profile, int32_t i, int32_t nation) {
-    Char value[kPathUnits];
-    readNumberedSetting(profile, QTEXT("Country"), QTEXT("Country%dNationCode"), i, QTEXT(""), value);
-    return parseDecimal(value) == nation;
-}
+// The entries `seen` can record: more than a settings file of any size the
+// library reads can list, so the first absent entry is always known.
+constexpr uint32_t kMostRecorded = uint32_t{1} << 22;
 
-void visitEntry(void *context, const Char *name, int length) {
-    ListWalk &w = *static_cast<ListWalk *>(context);
-    const int32_t i = nationKeyIndex(name, length);
-    if (i == 0 || i > w.count) return;
-    if (w.nation == 0 && !w.failed) {
-        if (w.listed == w.capacity) {
-            const uint32_t grown = w.capacity != 0 ? w.capacity * 2 : 64;
-            void *moved = realloc(w.present, grown * sizeof(uint32_t));
-            if (moved == nullptr) {
-                w.failed = true;
-                return;
-            }
-            w.present = static_cast<uint32_t *>(moved);
-            w.capacity = grown;
+enum class Listing { kFirst, kRepeat, kUnrecorded };
+
+// Records entry `i` as listed: kRepeat when it was listed before, so an
+// earlier line decides it; kUnrecorded when it is past what `seen` records.
+Listing record(ListWalk &w, int32_t i) {
+    const uint32_t bit = static_cast<uint32_t>(i);
+    if (bit / 64 >= w.words) {
+        const uint32_t most = static_cast<uint32_t>(w.count) < kMostRecorded ? static_cast<uint32_t>(w.count)
+                                                                                 : kMostRecorded;
+        if (bit > most) return Listing::kUnrecorded;
+        uint32_t words = w.words != 0 ? w.words * 2 : 4;
+        if (words <= bit / 64) words = bit / 64 + 1;
+        if (words > most / 64 + 1) words = most / 64 + 1;
+        void *grown = realloc(w.seen, words * sizeof(uint64_t));
+        if (grown == nullptr) {
+            w.failed = true;
+            return Listing::kUnrecorded;
         }
-        w.present[w.listed++] = static_cast<uint32_t>(i);
+        w.seen = static_cast<uint64_t *>(grown);
+        for (uint32_t k = w.words; k < words; ++k) w.seen[k] = 0;
+        w.words = words;
     }
-    if ((w.best == 0 || i < w.best) && nationAt(*w.profile, i, w.nation)) w.best = i;
+    const uint64_t mask = uint64_t{1} << (bit % 64);
+    if (w.seen[bit / 64] & mask) return Listing::kRepeat;
+    w.seen[bit / 64] |= mask;
+    return Listing::kFirst;
 }
 
-// The first of 1 ... count that `w` did not list: at most one past the
-// number listed. 0 when there is none, -1 when memory ran out.
+void visitEntry(void *context, int32_t i, const Char *value) {
+    ListWalk &w = *static_cast<ListWalk *>(context);
+    if (i > w.count) return;
+    const Listing listing = record(w, i);
+    if (listing == Listing::kRepeat || (w.best != 0 && i >= w.best)) return;
+    // The line's own value is the entry's when it is the first line of its
+    // name; otherwise a read of the key says which line decides.
+    Char read[kPathUnits];
+    if (value == nullptr || listing != Listing::kFirst) {
+        readNumberedSetting(*w.profile, QTEXT("Country"), QTEXT("Country%dNationCode"), i, QTEXT(""), read);
+        value = read;
+    }
+    if (parseDecimal(value) == w.nation) w.best = i;
+}
+
+// The first of 1 ... count that `w` did not list; 0 when there is none, -1
+// when that is past what `seen` records.
 int32_t firstAbsent(const ListWalk &w) {
-    const uint32_t limit = w.listed + 1 < static_cast<uint32_t>(w.count) ? w.listed + 1 : static_cast<uint32_t>(w.count);
-    uint8_t *seen = static_cast<uint8_t *>(calloc(limit / 8 + 1, 1));
-    if (seen == nullptr) return -1;
-    for (uint32_t k = 0; k < w.listed; ++k) {
-        const uint32_t i = w.present[k];
-        if (i <= limit) seen[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+    for (uint32_t k = 0; k < w.words; ++k) {
+        const uint64_t absent = ~w.seen[k] & (k == 0 ? ~uint64_t{1} : ~uint64_t{0});  // there is no entry 0
+        if (absent != 0) {
+            const uint32_t i = k * 64 + static_cast<uint32_t>(__builtin_ctzll(absent));
+            return i <= static_cast<uint32_t>(w.count) ? static_cast<int32_t>(i) : 0;
+        }
     }
-    int32_t absent = 0;
-    for (uint32_t i = 1; i <= limit && absent == 0; ++i) {
-        if ((seen[i / 8] & (1u << (i % 8))) == 0) absent = static_cast<int32_t>(i);
-    }
-    free(seen);
-    return absent;
+    // Every entry `seen` holds is listed; the next one is not, for a listed
+    // entry past them would have grown it.
+    const uint32_t next = w.words == 0 ? 1 : w.words * 64;
+    if (next > static_cast<uint32_t>(w.count)) return 0;
+    return next <= kMostRecorded ? static_cast<int32_t>(next) : -1;
 }
 
 // The entry the walk finds, or 0; -1 when the key list could not be had.
 // One listing of the section serves both the entries present and, for
 // nation 0, the first absent one.
 int32_t findNation(platform::Profile &profile, int32_t nation, int32_t count) {
-    ListWalk w{&profile, nation, count, 0, nullptr, 0, 0, false};
-    int32_t found = profile.forEachKey(QTEXT("Country"), visitEntry, &w) && !w.failed ? w.best : -1;
-    if (found >= 0 && nation == 0) {
-        const int32_t absent = firstAbsent(w);
-        if (absent < 0) {
-            found = -1;
-        } else if (absent != 0 && (found == 0 || absent < found)) {
-            found = absent;
+    ListWalk w{&profile, nation, count, 0, nullptr, 0, false};
+    int32_t found = -1;
+    if (profile.forEachNumberedKey(QTEXT("Country"), QTEXT("Country"), QTEXT("NationCode"), visitEntry, &w) &&
+        !w.failed) {
+        found = w.best;
+        if (nation == 0) {
+            const int32_t absent = firstAbsent(w);
+            if (absent < 0) {
+                found = -1;
+            } else if (absent != 0 && (found == 0 || absent < found)) {
+                found = absent;
+            }
         }
     }
-    free(w.present);
+    free(w.seen);
     return found;
+}
+
+bool nationAt(platform::Profile &profile, int32_t i, int32_t nation) {
+    Char value[kPathUnits];
+    readNumberedSetting(profile, QTEXT("Country"), QTEXT("Country%dNationCode"), i, QTEXT(""), value);
+    return parseDecimal(value) == nation;
 }
 
 int32_t countryFromSettings(int32_t nation, int32_t *countryOut, int32_t *tuneSpaceOut, const Char *settingsPath) {

@@ -61,9 +61,7 @@ ProfileData *readOpenFile(int fd, const struct stat &info) {
         if (got == 0) break;
         size += static_cast<size_t>(got);
     }
-    ProfileData *data = parseProfile(bytes, size);
-    free(bytes);
-    return data;
+    return adoptProfile(bytes, size);
 }
 
 ProfileData *loadProfile(const Char *path) {
@@ -100,14 +98,14 @@ void Profile::readString(const Char *section, const Char *key, const Char *fallb
     readProfileString(data_, section, key, fallback, out);
 }
 
-bool Profile::forEachKey(const Char *section, KeyVisitor visit, void *context) {
+bool Profile::forEachNumberedKey(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
+                                 void *context) {
     if (path_ == nullptr) return true;
     if (!loaded_) {
         loaded_ = true;
         data_ = loadProfile(path_);
     }
-    forEachProfileKey(data_, section, visit, context);
-    return true;
+    return forEachNumberedProfileKey(data_, section, prefix, suffix, visit, context);
 }
 
 }  // namespace platform

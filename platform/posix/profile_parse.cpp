@@ -34,43 +34,60 @@
 //           are dropped; quotes in it are kept.
 //  Length   Value or default is cut to 259 units, after the quotes went.
 //
-// The file is decoded once into UTF-16, and every section header and key
-// line gets a record, in file order. The index is arrays of record numbers
-// sorted by folded name, stably, so that the first line of a name stays
-// first: one of the sections, and for each first section of a name one of
-// its keys, each name kept once. A read is two binary searches. Sorted, not
-// hashed: no choice of names slows this sort past n log n plus the names'
-// length (sortByName), while names chosen to share an unkeyed hash make a
-// hash index quadratic, and a keyed hash needs a random key.
+// The text stays in the file's own bytes. Every character the rules look at
+// (CR, LF, blanks, '[', ']', ';', '=', quotes, U+0000) is ASCII, and in UTF-8
+// and in Windows-1252 an ASCII byte is always that character and nothing
+// else is, so lines, names and values are found in the bytes as they stand.
+// A UTF-16 file is first rewritten as generalized UTF-8 (UTF-8 that also
+// carries lone surrogates), which keeps every unit. Only what a read returns
+// is decoded, and the caller's names are encoded into the file's text to be
+// compared; whether an 8-bit file is UTF-8 is settled the first time a read
+// meets a byte past ASCII.
+//
+// One pass over the lines gives every section header and key line a record,
+// in file order. Sections are few, and their records are sorted by folded
+// name at once. A section's keys are searched record by record for its first
+// few reads (the first line of a name is the one met first) and sorted at
+// the next, so many reads cost n log n in all and a few cost a few passes.
+// Sorted, not hashed: no choice of names slows this sort past n log n plus
+// the names' length (sortByName), while names chosen to share an unkeyed
+// hash make a hash index quadratic, and a keyed hash needs a random key.
 #include "platform/posix/profile_parse.h"
 
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <new>
+
+#include "platform/numbered_key.h"
 
 namespace quorvel {
 namespace platform {
 
 namespace {
 
-// A run of the decoded text.
+// A run of the text.
 struct Span {
     uint32_t start;
     uint32_t length;
 };
+
+constexpr uint32_t kUnsorted = UINT32_MAX;
 
 struct SectionRecord {
     Span name;
     // Its key lines: the entry records [keys, keysEnd), in file order.
     uint32_t keys;
     uint32_t keysEnd;
-    // Once indexed, for the first section of a name: entryOrder[keys,
-    // namesEnd) lists those records by name, the first line of each name.
+    // kUnsorted until its keys are sorted; then entryOrder[keys, namesEnd)
+    // lists its records by name, the first line of each name.
     uint32_t namesEnd;
+    // Reads that went through the records one by one.
+    uint32_t scans;
 };
 
-// value.start of a line without '=' (text offsets stay below 2^22).
+// value.start of a line without '=' (text offsets stay below 2^23).
 constexpr uint32_t kNoValue = UINT32_MAX;
 
 struct EntryRecord {
@@ -78,11 +95,14 @@ struct EntryRecord {
     Span value;
 };
 
+enum class Encoding : uint8_t { Unknown, Utf8, Windows1252 };
+
 }  // namespace
 
 struct ProfileData {
-    Char *text = nullptr;
-    uint32_t textUnits = 0;
+    unsigned char *text = nullptr;
+    uint32_t size = 0;
+    Encoding encoding = Encoding::Unknown;  // of an 8-bit file, until settled
 
     // Every section header and every key line under one, in file order.
     SectionRecord *sections = nullptr;
@@ -95,13 +115,14 @@ struct ProfileData {
     // The first section record of each name, by name.
     uint32_t *sectionOrder = nullptr;
     uint32_t sectionNames = 0;
-    // Entry records by section, then name; see SectionRecord.namesEnd.
+    // Entry records by section, then name, for the sections sorted so far;
+    // see SectionRecord.namesEnd. Made at the first sort.
     uint32_t *entryOrder = nullptr;
 };
 
 namespace {
 
-// ---------------------------------------------------------------- decoding
+// ------------------------------------------------------------------- text
 
 // Windows-1252 for the bytes 0x80-0x9F; every other byte is its own code
 // point. The five bytes that code page leaves undefined map to the C1
@@ -112,19 +133,31 @@ const uint16_t kWindows1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-constexpr size_t kNotUtf8 = SIZE_MAX;
+// The Windows-1252 byte of a code point past ASCII, or -1.
+int windows1252Byte(uint32_t c) {
+    if (c >= 0xA0 && c <= 0xFF) return static_cast<int>(c);
+    for (int k = 0; k < 32; ++k) {
+        if (kWindows1252High[k] == c) return 0x80 + k;
+    }
+    return -1;
+}
 
-// The length in UTF-16 units of `bytes` read as UTF-8, or kNotUtf8 when they
-// are not well-formed UTF-8 (overlong forms, surrogates, values past
-// U+10FFFF and cut sequences are not).
-size_t utf8Units(const unsigned char *bytes, size_t size) {
-    size_t units = 0;
+// Whether `bytes` are well-formed UTF-8: no overlong forms, surrogates,
+// values past U+10FFFF or cut sequences. Runs of ASCII go eight at a time.
+bool isUtf8(const unsigned char *bytes, size_t size) {
     size_t i = 0;
     while (i < size) {
-        unsigned lead = bytes[i];
+        if (size - i >= 8) {
+            uint64_t word;
+            memcpy(&word, bytes + i, sizeof word);
+            if ((word & 0x8080808080808080ull) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned lead = bytes[i];
         if (lead < 0x80) {
             ++i;
-            ++units;
             continue;
         }
         size_t length;
@@ -140,76 +173,112 @@ size_t utf8Units(const unsigned char *bytes, size_t size) {
             if (lead == 0xF0) low = 0x90;
             if (lead == 0xF4) high = 0x8F;
         } else {
-            return kNotUtf8;
+            return false;
         }
-        if (size - i < length) return kNotUtf8;
-        if (bytes[i + 1] < low || bytes[i + 1] > high) return kNotUtf8;
+        if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) return false;
         for (size_t k = 2; k < length; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80) return kNotUtf8;
+            if ((bytes[i + k] & 0xC0) != 0x80) return false;
         }
-        units += length == 4 ? 2 : 1;
         i += length;
     }
-    return units;
-}
-
-// Decodes well-formed UTF-8 (checked by utf8Units) into UTF-16.
-void decodeUtf8(const unsigned char *bytes, size_t size, Char *out) {
-    size_t i = 0;
-    while (i < size) {
-        uint32_t c = bytes[i];
-        if (c < 0x80) {
-            ++i;
-        } else if (c < 0xE0) {
-            c = ((c & 0x1F) << 6) | (bytes[i + 1] & 0x3F);
-            i += 2;
-        } else if (c < 0xF0) {
-            c = ((c & 0x0F) << 12) | ((bytes[i + 1] & 0x3Fu) << 6) | (bytes[i + 2] & 0x3F);
-            i += 3;
-        } else {
-            c = ((c & 0x07) << 18) | ((bytes[i + 1] & 0x3Fu) << 12) | ((bytes[i + 2] & 0x3Fu) << 6) |
-                (bytes[i + 3] & 0x3F);
-            i += 4;
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            *out++ = static_cast<Char>(0xD800 + (c >> 10));
-            *out++ = static_cast<Char>(0xDC00 + (c & 0x3FF));
-        } else {
-            *out++ = static_cast<Char>(c);
-        }
-    }
-}
-
-// The file's text in UTF-16. False when memory runs out.
-bool decodeText(const unsigned char *bytes, size_t size, ProfileData *data) {
-    size_t units;
-    const bool utf16 = size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-    size_t utf8 = kNotUtf8;
-    if (utf16) {
-        units = (size - 2) / 2;  // an odd last byte is not a unit; it is dropped
-    } else {
-        utf8 = utf8Units(bytes, size);
-        units = utf8 != kNotUtf8 ? utf8 : size;
-    }
-    // At least one unit, so that an empty file is not mistaken for a failure.
-    Char *text = static_cast<Char *>(malloc((units ? units : 1) * sizeof(Char)));
-    if (!text) return false;
-    if (utf16) {
-        for (size_t i = 0; i < units; ++i) {
-            text[i] = static_cast<Char>(bytes[2 + 2 * i] | (bytes[3 + 2 * i] << 8));
-        }
-    } else if (utf8 != kNotUtf8) {
-        decodeUtf8(bytes, size, text);
-    } else {
-        for (size_t i = 0; i < size; ++i) {
-            unsigned b = bytes[i];
-            text[i] = static_cast<Char>(b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : b);
-        }
-    }
-    data->text = text;
-    data->textUnits = static_cast<uint32_t>(units);  // fits: size <= kMaxProfileBytes
     return true;
+}
+
+Encoding encodingOf(ProfileData *data) {
+    if (data->encoding == Encoding::Unknown)
+        data->encoding = isUtf8(data->text, data->size) ? Encoding::Utf8 : Encoding::Windows1252;
+    return data->encoding;
+}
+
+// Writes code point `c` (a surrogate too) as UTF-8; returns the bytes used.
+size_t putUtf8(uint32_t c, unsigned char *out) {
+    if (c < 0x80) {
+        out[0] = static_cast<unsigned char>(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
+        out[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c < 0x10000) {
+        out[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
+        out[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+        out[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
+    out[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+    out[2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+    out[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    return 4;
+}
+
+// One code point of UTF-16 at units[*i], a pair joined; advances *i.
+uint32_t nextCodePoint(const Char *units, size_t length, size_t *i) {
+    uint32_t c = units[(*i)++];
+    if (c >= 0xD800 && c < 0xDC00 && *i < length && units[*i] >= 0xDC00 && units[*i] < 0xE000)
+        c = 0x10000 + ((c - 0xD800) << 10) + (units[(*i)++] - 0xDC00u);
+    return c;
+}
+
+// A UTF-16LE file's units, after the mark, as generalized UTF-8: a pair as
+// one four-byte sequence, a lone surrogate as a three-byte one, so decoding
+// gives every unit back. Null when memory runs out.
+unsigned char *fromUtf16(const unsigned char *bytes, size_t size, uint32_t *length) {
+    const size_t count = (size - 2) / 2;  // an odd last byte is not a unit; it is dropped
+    Char *units = static_cast<Char *>(malloc((count ? count : 1) * sizeof(Char)));
+    unsigned char *text = static_cast<unsigned char *>(malloc(3 * count + 1));
+    if (units != nullptr && text != nullptr) {
+        for (size_t i = 0; i < count; ++i) units[i] = static_cast<Char>(bytes[2 + 2 * i] | (bytes[3 + 2 * i] << 8));
+        size_t n = 0;
+        for (size_t i = 0; i < count;) n += putUtf8(nextCodePoint(units, count, &i), text + n);
+        *length = static_cast<uint32_t>(n);  // fits: at most 1.5 times kMaxProfileBytes
+    } else {
+        free(text);
+        text = nullptr;
+    }
+    free(units);
+    return text;
+}
+
+// The units of text[span], cut to kPathUnits - 1 and terminated. A span
+// starts and ends at ASCII characters or the text's end, so it holds whole
+// sequences.
+void decodeCut(ProfileData *data, Span span, Char (&out)[kPathUnits]) {
+    const unsigned char *p = data->text + span.start;
+    const unsigned char *const end = p + span.length;
+    size_t n = 0;
+    while (p < end && n < kPathUnits - 1) {
+        uint32_t c = *p;
+        if (c < 0x80) {
+            out[n++] = static_cast<Char>(c);
+            ++p;
+        } else if (encodingOf(data) == Encoding::Windows1252) {
+            out[n++] = static_cast<Char>(c < 0xA0 ? kWindows1252High[c - 0x80] : c);
+            ++p;
+        } else {
+            // Well formed: checked by isUtf8, or written by fromUtf16.
+            if (c < 0xE0) {
+                c = ((c & 0x1F) << 6) | (p[1] & 0x3Fu);
+                p += 2;
+            } else if (c < 0xF0) {
+                c = ((c & 0x0F) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+                p += 3;
+            } else {
+                c = ((c & 0x07) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+                p += 4;
+            }
+            if (c >= 0x10000) {
+                c -= 0x10000;
+                out[n++] = static_cast<Char>(0xD800 + (c >> 10));
+                if (n < kPathUnits - 1) out[n++] = static_cast<Char>(0xDC00 + (c & 0x3FF));
+            } else {
+                out[n++] = static_cast<Char>(c);
+            }
+        }
+    }
+    out[n] = 0;
 }
 
 // ------------------------------------------------------------------ names
@@ -217,45 +286,92 @@ bool decodeText(const unsigned char *bytes, size_t size, ProfileData *data) {
 // The blanks Wine trims around lines, names and values. Windows is shown to
 // trim space, tab and vertical tab; CR and LF end a line before any trimming;
 // form feed and ^Z (an old DOS end-of-file mark) follow Wine.
-bool isBlank(Char c) { return c == 0x20 || (c >= 0x09 && c <= 0x0D) || c == 0x1A; }
+bool isBlank(unsigned char c) { return c == 0x20 || (c >= 0x09 && c <= 0x0D) || c == 0x1A; }
 
-Char foldCase(Char c) { return c >= u'A' && c <= u'Z' ? static_cast<Char>(c + (u'a' - u'A')) : c; }
+unsigned char fold(unsigned char c) { return static_cast<unsigned char>(foldAscii(c)); }
 
-// Orders names by their folded units, a name before any longer one it
+// A caller's name in the file's text, its ASCII letters folded unless asked
+// not to: what the records' names are compared with. Short names are kept in
+// place.
+class FileName {
+public:
+    enum Outcome { kEncoded, kUnwritable, kNoMemory };
+
+    FileName() = default;
+    FileName(const FileName &) = delete;
+    FileName &operator=(const FileName &) = delete;
+    ~FileName() { free(heap_); }
+
+    // kUnwritable when `units` holds a character the file's text cannot
+    // hold, so that no name there equals it: a character past Windows-1252
+    // in a file read as that, a lone surrogate in a UTF-8 file.
+    Outcome encode(ProfileData *data, const Char *units, size_t length, bool foldLetters = true) {
+        if (length > sizeof local_ / 3) {
+            heap_ = static_cast<unsigned char *>(malloc(3 * length));
+            if (heap_ == nullptr) return kNoMemory;
+            bytes_ = heap_;
+        }
+        size_t n = 0;
+        for (size_t i = 0; i < length;) {
+            const Char unit = units[i];
+            if (unit < 0x80) {
+                bytes_[n++] = foldLetters ? fold(static_cast<unsigned char>(unit)) : static_cast<unsigned char>(unit);
+                ++i;
+            } else if (encodingOf(data) == Encoding::Windows1252) {
+                const int byte = windows1252Byte(unit);
+                if (byte < 0) return kUnwritable;
+                bytes_[n++] = static_cast<unsigned char>(byte);
+                ++i;
+            } else {
+                n += putUtf8(nextCodePoint(units, length, &i), bytes_ + n);
+            }
+        }
+        length_ = n;
+        return kEncoded;
+    }
+
+    const unsigned char *bytes() const { return bytes_; }
+    size_t length() const { return length_; }
+
+private:
+    unsigned char local_[3 * kPathUnits];
+    unsigned char *heap_ = nullptr;
+    unsigned char *bytes_ = local_;
+    size_t length_ = 0;
+};
+
+// Orders names by their folded bytes, a name before any longer one it
 // starts: negative, zero or positive as `a` sorts before, with or after `b`.
 // Costs at most the shorter name's length.
-int compareNames(const Char *a, size_t aLength, const Char *b, size_t bLength) {
+int compareNames(const unsigned char *a, size_t aLength, const unsigned char *b, size_t bLength) {
     const size_t common = aLength < bLength ? aLength : bLength;
     for (size_t i = 0; i < common; ++i) {
-        const Char x = foldCase(a[i]), y = foldCase(b[i]);
+        const unsigned char x = fold(a[i]), y = fold(b[i]);
         if (x != y) return x < y ? -1 : 1;
     }
     return aLength < bLength ? -1 : aLength > bLength ? 1 : 0;
 }
 
-// Drops the blanks at both ends of [start, end).
-void trimBlanks(const Char *text, uint32_t &start, uint32_t &end) {
-    while (start < end && isBlank(text[start])) ++start;
-    while (end > start && isBlank(text[end - 1])) --end;
-}
-
-// A name or value ends at its first U+0000, trimmed before it is cut (as in
-// Wine, which trims the line and then hands the text on as a C string).
-Span cString(const Char *text, uint32_t start, uint32_t end) {
-    uint32_t stop = start;
-    while (stop < end && text[stop] != 0) ++stop;
-    return Span{start, stop - start};
+// The caller's name without the spaces around it. Windows strips spaces
+// only; a tab around a name stays part of it.
+const Char *trimArgument(const Char *name, size_t *length) {
+    while (*name == u' ') ++name;
+    size_t n = 0;
+    while (name[n] != 0) ++n;
+    while (n > 0 && name[n - 1] == u' ') --n;
+    *length = n;
+    return name;
 }
 
 // ------------------------------------------------------------------ index
 
 // Grows `capacity` so that one more record fits. A record takes at least
-// two units of a file of at most kMaxProfileBytes, so counts stay below 2^22
-// and doubling cannot overflow.
+// two bytes of a text of at most 1.5 kMaxProfileBytes, so counts stay below
+// 2^23 and doubling cannot overflow.
 template <typename Record>
 bool makeRoom(Record *&records, uint32_t count, uint32_t &capacity) {
     if (count < capacity) return true;
-    uint32_t grown = capacity ? capacity * 2 : 16;
+    uint32_t grown = capacity ? capacity * 2 : 64;
     void *moved = realloc(records, static_cast<size_t>(grown) * sizeof(Record));
     if (!moved) return false;
     records = static_cast<Record *>(moved);
@@ -278,14 +394,14 @@ struct EntryName {
 // name in file order, then keeps the first of each name; returns how many
 // are kept. `nameOf` gives a record's name; `scratch` holds 3 * count
 // numbers. A bottom-up merge sort in which every element carries how many
-// units it shares with the one before it: a merge compares two names only
-// past what both share with the name it output last, so each compared unit
+// bytes it shares with the one before it: a merge compares two names only
+// past what both share with the name it output last, so each compared byte
 // either is the last or lengthens what an element shares with the one
 // before it, which never shrinks and never exceeds its length. Any content
 // then costs O(count log count + the names' length): names chosen to share
 // long prefixes cost no more than others.
 template <typename NameOf>
-uint32_t sortByName(const Char *text, uint32_t *order, uint32_t *scratch, uint32_t count, NameOf nameOf) {
+uint32_t sortByName(const unsigned char *text, uint32_t *order, uint32_t *scratch, uint32_t count, NameOf nameOf) {
     uint32_t *from = order, *to = scratch;
     uint32_t *fromShared = scratch + count, *toShared = scratch + 2 * static_cast<size_t>(count);
     for (uint32_t i = 0; i < count; ++i) fromShared[i] = 0;
@@ -301,11 +417,11 @@ uint32_t sortByName(const Char *text, uint32_t *order, uint32_t *scratch, uint32
                 bool takeLeft = left > right;
                 if (left == right) {
                     const Span a = nameOf(from[i]), b = nameOf(from[j]);
-                    const Char *x = text + a.start, *y = text + b.start;
+                    const unsigned char *x = text + a.start, *y = text + b.start;
                     uint32_t p = left;
-                    while (p < a.length && p < b.length && foldCase(x[p]) == foldCase(y[p])) ++p;
+                    while (p < a.length && p < b.length && fold(x[p]) == fold(y[p])) ++p;
                     // Equal names take the left run's first: the earlier line.
-                    takeLeft = p == a.length || (p < b.length && foldCase(x[p]) < foldCase(y[p]));
+                    takeLeft = p == a.length || (p < b.length && fold(x[p]) < fold(y[p]));
                     if (takeLeft) {
                         right = p;
                     } else {
@@ -352,8 +468,8 @@ uint32_t sortByName(const Char *text, uint32_t *order, uint32_t *scratch, uint32
 // Where order[first, last), sorted by name one record per name, holds the
 // record named `name`; `last` when none is.
 template <typename NameOf>
-uint32_t findByName(const Char *text, const uint32_t *order, uint32_t first, uint32_t last, NameOf nameOf,
-                    const Char *name, size_t length) {
+uint32_t findByName(const unsigned char *text, const uint32_t *order, uint32_t first, uint32_t last, NameOf nameOf,
+                    const unsigned char *name, size_t length) {
     uint32_t low = first, high = last;
     while (low < high) {
         const uint32_t middle = low + (high - low) / 2;
@@ -369,85 +485,169 @@ uint32_t findByName(const Char *text, const uint32_t *order, uint32_t first, uin
     return last;
 }
 
-// Builds sectionOrder and entryOrder from the records. False when memory
-// runs out.
-bool sortRecords(ProfileData *data) {
-    const uint32_t most = data->sectionCount > data->entryCount ? data->sectionCount : data->entryCount;
-    if (most == 0) return true;
-    uint32_t *scratch = static_cast<uint32_t *>(malloc(3 * static_cast<size_t>(most) * sizeof(uint32_t)));
-    if (!scratch) return false;
-    bool enough = true;
-    if (data->sectionCount) {
-        data->sectionOrder = static_cast<uint32_t *>(malloc(data->sectionCount * sizeof(uint32_t)));
-        enough = data->sectionOrder != nullptr;
+// Builds sectionOrder from the records. False when memory runs out.
+bool sortSections(ProfileData *data) {
+    const uint32_t count = data->sectionCount;
+    if (count == 0) return true;
+    data->sectionOrder = static_cast<uint32_t *>(malloc(count * sizeof(uint32_t)));
+    uint32_t *scratch = static_cast<uint32_t *>(malloc(3 * static_cast<size_t>(count) * sizeof(uint32_t)));
+    if (data->sectionOrder != nullptr && scratch != nullptr) {
+        for (uint32_t s = 0; s < count; ++s) data->sectionOrder[s] = s;
+        data->sectionNames = sortByName(data->text, data->sectionOrder, scratch, count, SectionName{data->sections});
     }
-    if (enough && data->entryCount) {
+    free(scratch);
+    return data->sectionOrder != nullptr && scratch != nullptr;
+}
+
+// Sorts the keys of `section`, the first of its name. False when memory
+// runs out; its records can still be searched one by one.
+bool sortKeys(ProfileData *data, SectionRecord &section) {
+    const uint32_t count = section.keysEnd - section.keys;
+    if (data->entryOrder == nullptr) {
         data->entryOrder = static_cast<uint32_t *>(malloc(data->entryCount * sizeof(uint32_t)));
-        enough = data->entryOrder != nullptr;
+        if (data->entryOrder == nullptr) return false;
     }
-    if (!enough) {
-        free(scratch);
-        return false;
-    }
-    for (uint32_t s = 0; s < data->sectionCount; ++s) data->sectionOrder[s] = s;
-    data->sectionNames =
-        sortByName(data->text, data->sectionOrder, scratch, data->sectionCount, SectionName{data->sections});
-    // Only the first section of a name is searched, so only its keys are
-    // sorted; the keys under a repeated header are never found.
-    for (uint32_t n = 0; n < data->sectionNames; ++n) {
-        SectionRecord &section = data->sections[data->sectionOrder[n]];
-        const uint32_t count = section.keysEnd - section.keys;
-        if (count == 0) continue;
-        for (uint32_t e = section.keys; e < section.keysEnd; ++e) data->entryOrder[e] = e;
-        section.namesEnd = section.keys + sortByName(data->text, data->entryOrder + section.keys, scratch, count,
-                                                     EntryName{data->entries});
-    }
+    uint32_t *scratch = static_cast<uint32_t *>(malloc(3 * static_cast<size_t>(count) * sizeof(uint32_t)));
+    if (scratch == nullptr) return false;
+    uint32_t *order = data->entryOrder + section.keys;
+    for (uint32_t e = 0; e < count; ++e) order[e] = section.keys + e;
+    section.namesEnd = section.keys + sortByName(data->text, order, scratch, count, EntryName{data->entries});
     free(scratch);
     return true;
 }
 
-constexpr uint32_t kNoSection = UINT32_MAX;
+// Reads of one section that go through its records one by one before its
+// keys are sorted: a few reads cost a few passes, many cost n log n.
+constexpr uint32_t kScannedReads = 8;
+
+// The first line of `section` named `name` (folded), or null.
+const EntryRecord *findKey(ProfileData *data, SectionRecord &section, const unsigned char *name, size_t length) {
+    if (section.namesEnd == kUnsorted && (section.scans < kScannedReads || !sortKeys(data, section))) {
+        if (section.scans < kScannedReads) ++section.scans;
+        for (uint32_t e = section.keys; e < section.keysEnd; ++e) {
+            const Span found = data->entries[e].name;
+            if (found.length == length && compareNames(data->text + found.start, length, name, length) == 0)
+                return &data->entries[e];
+        }
+        return nullptr;
+    }
+    const uint32_t keyed =
+        findByName(data->text, data->entryOrder, section.keys, section.namesEnd, EntryName{data->entries}, name, length);
+    return keyed == section.namesEnd ? nullptr : &data->entries[data->entryOrder[keyed]];
+}
+
+// The first section named `section`, or null; *failed when memory ran out.
+SectionRecord *findSection(ProfileData *data, const Char *section, bool *failed) {
+    size_t length;
+    section = trimArgument(section, &length);
+    FileName name;
+    const FileName::Outcome outcome = name.encode(data, section, length);
+    *failed = outcome == FileName::kNoMemory;
+    if (outcome != FileName::kEncoded) return nullptr;
+    const uint32_t named = findByName(data->text, data->sectionOrder, 0, data->sectionNames,
+                                      SectionName{data->sections}, name.bytes(), name.length());
+    return named == data->sectionNames ? nullptr : &data->sections[data->sectionOrder[named]];
+}
 
 // ---------------------------------------------------------------- parsing
 
-// A section header line: its name, from after the '[' to the first ']' or
-// the end of the line. Every header gets a record, a repeated name too;
-// sortRecords drops the repeats. False when memory runs out.
+constexpr uint32_t kNoSection = UINT32_MAX;
+constexpr uint32_t kNone = UINT32_MAX;
+
+// What a byte is to the line pass.
+enum : uint8_t { kPlain, kLineEnd, kEquals, kNul };
+
+struct ByteClasses {
+    uint8_t of[256];
+};
+
+constexpr ByteClasses makeByteClasses() {
+    ByteClasses classes{};
+    classes.of[static_cast<unsigned char>('\r')] = kLineEnd;
+    classes.of[static_cast<unsigned char>('\n')] = kLineEnd;
+    classes.of[static_cast<unsigned char>('=')] = kEquals;
+    classes.of[0] = kNul;
+    return classes;
+}
+
+constexpr ByteClasses kByteClasses = makeByteClasses();
+
+// Sixteen bytes, compared all at once (SSE2, NEON, or plain code elsewhere).
+typedef unsigned char Bytes16 __attribute__((vector_size(16)));
+
+// The index in a 64-bit half of a compare's result of its first true byte.
+uint32_t firstTrue(uint64_t half) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    return static_cast<uint32_t>(__builtin_ctzll(half)) / 8;
+#else
+    return static_cast<uint32_t>(__builtin_clzll(half)) / 8;
+#endif
+}
+
+// The first byte of text[from, size) that is CR, LF, '=' or NUL, or `size`.
+uint32_t nextNotable(const unsigned char *text, uint32_t from, uint32_t size) {
+    while (size - from >= sizeof(Bytes16)) {
+        Bytes16 bytes;
+        memcpy(&bytes, text + from, sizeof bytes);
+        const auto hits = (bytes == '\r') | (bytes == '\n') | (bytes == '=') | (bytes == 0);
+        uint64_t halves[2];
+        memcpy(halves, &hits, sizeof halves);
+        if (halves[0] != 0) return from + firstTrue(halves[0]);
+        if (halves[1] != 0) return from + 8 + firstTrue(halves[1]);
+        from += sizeof(Bytes16);
+    }
+    while (from < size && kByteClasses.of[text[from]] == kPlain) ++from;
+    return from;
+}
+
+// A section header line [start, end), trimmed: its name, from after the '['
+// to the first ']' or the end of the line. Every header gets a record, a
+// repeated name too; sortSections drops the repeats. False when memory runs
+// out.
 bool enterSection(ProfileData *data, uint32_t start, uint32_t end, uint32_t *section) {
-    const Char *text = data->text;
-    uint32_t close = start + 1;
-    while (close < end && text[close] != u']') ++close;
-    uint32_t nameStart = start + 1, nameEnd = close;
-    trimBlanks(text, nameStart, nameEnd);
-    Span name = cString(text, nameStart, nameEnd);
+    const unsigned char *text = data->text;
+    const void *close = memchr(text + start + 1, ']', end - start - 1);
+    uint32_t nameStart = start + 1;
+    uint32_t nameEnd = close != nullptr ? static_cast<uint32_t>(static_cast<const unsigned char *>(close) - text) : end;
+    while (nameStart < nameEnd && isBlank(text[nameStart])) ++nameStart;
+    while (nameEnd > nameStart && isBlank(text[nameEnd - 1])) --nameEnd;
+    // A name ends at its first U+0000, trimmed before it is cut (as in Wine,
+    // which trims the line and then hands the text on as a C string).
+    const void *nul = memchr(text + nameStart, 0, nameEnd - nameStart);
+    if (nul != nullptr) nameEnd = static_cast<uint32_t>(static_cast<const unsigned char *>(nul) - text);
     if (!makeRoom(data->sections, data->sectionCount, data->sectionCapacity)) return false;
-    data->sections[data->sectionCount] = SectionRecord{name, data->entryCount, data->entryCount, data->entryCount};
+    data->sections[data->sectionCount] =
+        SectionRecord{Span{nameStart, nameEnd - nameStart}, data->entryCount, data->entryCount, kUnsorted, 0};
     *section = data->sectionCount++;
     return true;
 }
 
-// A key line in `section`, the last section record. Every line gets a
-// record; sortRecords keeps the first line of a name, even one without '='
-// (Wine: a later "name=value" stays hidden behind it). False when memory
-// runs out.
-bool enterKey(ProfileData *data, uint32_t section, uint32_t start, uint32_t end) {
-    const Char *text = data->text;
-    uint32_t equals = start;
-    while (equals < end && text[equals] != u'=') ++equals;
+// Where a key line splits: its first '=', and the first U+0000 before and
+// after that; kNone for each the line lacks.
+struct KeyLine {
+    uint32_t equals, nameNul, valueNul;
+};
 
-    uint32_t nameEnd = equals;
-    uint32_t nameStart = start;
-    trimBlanks(text, nameStart, nameEnd);
-    Span name = cString(text, nameStart, nameEnd);
+// A key line [start, end), trimmed, in `section`, the last section record.
+// Every line gets a record; a read finds the first line of a name, even one
+// without '=' (Wine: a later "name=value" stays hidden behind it). False
+// when memory runs out.
+bool enterKey(ProfileData *data, uint32_t section, uint32_t start, uint32_t end, const KeyLine &line) {
+    const unsigned char *text = data->text;
+    // U+0000 is no blank, so each cut lies inside the trimmed part.
+    uint32_t nameEnd = line.equals != kNone ? line.equals : end;
+    while (nameEnd > start && isBlank(text[nameEnd - 1])) --nameEnd;
+    if (line.nameNul < nameEnd) nameEnd = line.nameNul;
 
     Span value{kNoValue, 0};
-    if (equals < end) {
-        uint32_t valueStart = equals + 1, valueEnd = end;
-        trimBlanks(text, valueStart, valueEnd);
-        value = cString(text, valueStart, valueEnd);
+    if (line.equals != kNone) {
+        uint32_t valueStart = line.equals + 1, valueEnd = end;
+        while (valueStart < valueEnd && isBlank(text[valueStart])) ++valueStart;
+        if (line.valueNul < valueEnd) valueEnd = line.valueNul;
+        value = Span{valueStart, valueEnd - valueStart};
         if (value.length >= 2) {
-            Char first = text[value.start];
-            if ((first == u'"' || first == u'\'') && text[value.start + value.length - 1] == first) {
+            const unsigned char first = text[value.start];
+            if ((first == '"' || first == '\'') && text[value.start + value.length - 1] == first) {
                 value.start += 1;
                 value.length -= 2;
             }
@@ -455,60 +655,86 @@ bool enterKey(ProfileData *data, uint32_t section, uint32_t start, uint32_t end)
     }
 
     if (!makeRoom(data->entries, data->entryCount, data->entryCapacity)) return false;
-    data->entries[data->entryCount] = EntryRecord{name, value};
+    data->entries[data->entryCount] = EntryRecord{Span{start, nameEnd - start}, value};
     data->sections[section].keysEnd = ++data->entryCount;
     return true;
 }
 
+// The one pass over the text: a line runs to its first CR or LF, and on the
+// way its '=' and U+0000 are noted, so no line is looked at twice.
 bool indexLines(ProfileData *data) {
-    const Char *text = data->text;
-    const uint32_t units = data->textUnits;
+    const unsigned char *text = data->text;
+    const uint32_t size = data->size;
     uint32_t section = kNoSection;  // no section yet
     uint32_t next = 0;
-    while (next < units) {
-        uint32_t start = next;
-        while (next < units && text[next] != u'\r' && text[next] != u'\n') ++next;
-        uint32_t end = next;
-        if (next < units) ++next;  // the CR or LF; a CRLF leaves an empty line
-        trimBlanks(text, start, end);
-        if (start == end || text[start] == u';') continue;
-        if (text[start] == u'[') {
+    while (next < size) {
+        uint32_t start = next, end = next;
+        KeyLine line{kNone, kNone, kNone};
+        for (;; ++end) {
+            end = nextNotable(text, end, size);
+            if (end == size) break;
+            const unsigned char c = text[end];
+            if (c == '\r' || c == '\n') break;
+            if (c == '=') {
+                if (line.equals == kNone) line.equals = end;
+            } else if (line.equals == kNone) {
+                if (line.nameNul == kNone) line.nameNul = end;
+            } else if (line.valueNul == kNone) {
+                line.valueNul = end;
+            }
+        }
+        next = end < size ? end + 1 : size;  // past the CR or LF
+        // A CRLF leaves an empty line, which says nothing: step over it.
+        if (next < size && text[next] == '\n' && text[end] == '\r') ++next;
+        while (start < end && isBlank(text[start])) ++start;
+        while (end > start && isBlank(text[end - 1])) --end;
+        if (start == end || text[start] == ';') continue;
+        if (text[start] == '[') {
             if (!enterSection(data, start, end, &section)) return false;
         } else if (section != kNoSection) {
-            if (!enterKey(data, section, start, end)) return false;
+            if (!enterKey(data, section, start, end, line)) return false;
         }
     }
     return true;
 }
 
-// The caller's name without the spaces around it. Windows strips spaces
-// only; a tab around a name stays part of it.
-const Char *trimArgument(const Char *name, size_t *length) {
-    while (*name == u' ') ++name;
-    size_t n = 0;
-    while (name[n] != 0) ++n;
-    while (n > 0 && name[n - 1] == u' ') --n;
-    *length = n;
-    return name;
-}
-
-void copyCut(const Char *from, size_t units, Char (&out)[kPathUnits]) {
-    size_t n = units < static_cast<size_t>(kPathUnits - 1) ? units : static_cast<size_t>(kPathUnits - 1);
-    for (size_t i = 0; i < n; ++i) out[i] = from[i];
-    out[n] = 0;
-}
-
 }  // namespace
 
-ProfileData *parseProfile(const unsigned char *bytes, size_t size) {
-    if (size > kMaxProfileBytes || (!bytes && size != 0)) return nullptr;
+ProfileData *adoptProfile(unsigned char *bytes, size_t size) {
+    if (size > kMaxProfileBytes || (bytes == nullptr && size != 0)) {
+        free(bytes);
+        return nullptr;
+    }
     ProfileData *data = new (std::nothrow) ProfileData();
-    if (!data) return nullptr;
-    if (!decodeText(bytes, size, data) || !indexLines(data) || !sortRecords(data)) {
+    if (data == nullptr) {
+        free(bytes);
+        return nullptr;
+    }
+    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        data->text = fromUtf16(bytes, size, &data->size);
+        data->encoding = Encoding::Utf8;
+        free(bytes);
+        if (data->text == nullptr) {
+            delete data;
+            return nullptr;
+        }
+    } else {
+        data->text = bytes;
+        data->size = static_cast<uint32_t>(size);
+    }
+    if (!indexLines(data) || !sortSections(data)) {
         freeProfile(data);
         return nullptr;
     }
     return data;
+}
+
+ProfileData *parseProfile(const unsigned char *bytes, size_t size) {
+    if (size > kMaxProfileBytes || (bytes == nullptr && size != 0)) return nullptr;
+    unsigned char *copy = static_cast<unsigned char *>(malloc(size ? size : 1));
+    if (copy == nullptr) return nullptr;
+    if (size != 0) memcpy(copy, bytes, size);
+    return adoptProfile(copy, size);
 }
 
 void freeProfile(ProfileData *data) {
@@ -521,55 +747,64 @@ void freeProfile(ProfileData *data) {
     delete data;
 }
 
-bool findProfileValue(const ProfileData *data, const Char *section, const Char *key, const Char **value,
-                      size_t *units) {
+bool findProfileValue(ProfileData *data, const Char *section, const Char *key, Char (&value)[kPathUnits]) {
     if (!data || !section || !key) return false;
-    size_t sectionLength, keyLength;
-    section = trimArgument(section, &sectionLength);
-    key = trimArgument(key, &keyLength);
-    const uint32_t named = findByName(data->text, data->sectionOrder, 0, data->sectionNames,
-                                      SectionName{data->sections}, section, sectionLength);
-    if (named == data->sectionNames) return false;
-    const SectionRecord &found = data->sections[data->sectionOrder[named]];
-    const uint32_t keyed = findByName(data->text, data->entryOrder, found.keys, found.namesEnd,
-                                      EntryName{data->entries}, key, keyLength);
-    if (keyed == found.namesEnd) return false;
-    const EntryRecord &entry = data->entries[data->entryOrder[keyed]];
-    if (entry.value.start == kNoValue) return false;
-    *value = data->text + entry.value.start;
-    *units = entry.value.length;
+    bool failed;
+    SectionRecord *found = findSection(data, section, &failed);
+    if (found == nullptr) return false;
+    size_t length;
+    key = trimArgument(key, &length);
+    FileName name;
+    if (name.encode(data, key, length) != FileName::kEncoded) return false;
+    const EntryRecord *entry = findKey(data, *found, name.bytes(), name.length());
+    if (entry == nullptr || entry->value.start == kNoValue) return false;
+    decodeCut(data, entry->value, value);
     return true;
 }
 
-void forEachProfileKey(const ProfileData *data, const Char *section, void (*visit)(void *, const Char *, int),
-                       void *context) {
-    if (!data || !section) return;
-    size_t sectionLength;
-    section = trimArgument(section, &sectionLength);
-    const uint32_t named = findByName(data->text, data->sectionOrder, 0, data->sectionNames,
-                                      SectionName{data->sections}, section, sectionLength);
-    if (named == data->sectionNames) return;
-    const SectionRecord &found = data->sections[data->sectionOrder[named]];
-    for (uint32_t e = found.keys; e < found.keysEnd; ++e) {
-        const Span name = data->entries[e].name;
-        visit(context, data->text + name.start, static_cast<int>(name.length));
+bool forEachNumberedProfileKey(ProfileData *data, const Char *section, const Char *prefix, const Char *suffix,
+                               Profile::NumberedVisitor visit, void *context) {
+    if (!data || !section) return true;
+    bool failed;
+    const SectionRecord *found = findSection(data, section, &failed);
+    if (found == nullptr) return !failed;
+    size_t prefixLength = 0, suffixLength = 0;
+    while (prefix[prefixLength] != 0) ++prefixLength;
+    while (suffix[suffixLength] != 0) ++suffixLength;
+    FileName before, after;
+    // As written: numberedKeyIndex folds, and tries the case written first.
+    const FileName::Outcome outcomes[] = {before.encode(data, prefix, prefixLength, false),
+                                          after.encode(data, suffix, suffixLength, false)};
+    for (FileName::Outcome outcome : outcomes) {
+        if (outcome != FileName::kEncoded) return outcome == FileName::kUnwritable;  // no name matches
     }
+    Char value[kPathUnits];
+    for (uint32_t e = found->keys; e < found->keysEnd; ++e) {
+        const EntryRecord &entry = data->entries[e];
+        const int32_t number = numberedKeyIndex(data->text + entry.name.start, entry.name.length, before.bytes(),
+                                                before.length(), after.bytes(), after.length());
+        if (number == 0) continue;
+        if (entry.value.start == kNoValue) {
+            visit(context, number, nullptr);
+            continue;
+        }
+        decodeCut(data, entry.value, value);
+        visit(context, number, value);
+    }
+    return true;
 }
 
-void readProfileString(const ProfileData *data, const Char *section, const Char *key, const Char *fallback,
+void readProfileString(ProfileData *data, const Char *section, const Char *key, const Char *fallback,
                        Char (&out)[kPathUnits]) {
-    const Char *value;
-    size_t units;
-    if (findProfileValue(data, section, key, &value, &units)) {
-        copyCut(value, units, out);
-        return;
-    }
+    if (findProfileValue(data, section, key, out)) return;
     static const Char kEmpty[1] = {0};
     if (!fallback) fallback = kEmpty;
     size_t n = 0;
     while (fallback[n] != 0) ++n;
     while (n > 0 && fallback[n - 1] == u' ') --n;
-    copyCut(fallback, n, out);
+    if (n > kPathUnits - 1) n = kPathUnits - 1;
+    for (size_t i = 0; i < n; ++i) out[i] = fallback[i];
+    out[n] = 0;
 }
 
 }  // namespace platform

@@ -15,47 +15,48 @@
 namespace quorvel {
 namespace platform {
 
-// ProfileData (declared in platform/profile.h) is the parsed file: its text
-// decoded to UTF-16 and an index from (section, key) to value. Opaque here.
+// ProfileData (declared in platform/profile.h) is the parsed file: its bytes
+// and an index of its lines. Opaque here. A read may add to the index, so
+// one ProfileData serves one thread at a time.
 
 // The largest file parsed. A settings file holds a few kilobytes; a larger
 // file is treated as unreadable, so that a wrong path cannot make the
-// caller's process hold hundreds of megabytes (decoded text and index take
-// up to about eighteen times the file's size, reached by a file of one-letter
+// caller's process hold a hundred megabytes (the text and its index take up
+// to about seventeen times the file's size, reached by a file of one-letter
 // lines, each of which gets a record).
 constexpr size_t kMaxProfileBytes = size_t{4} * 1024u * 1024u;
 
-// Parses `size` bytes of a settings file. Null when memory runs out or the
-// file is larger than kMaxProfileBytes: the caller then reads every key as
-// absent, as it does for a file that cannot be opened. Memory is linear in
-// `size`, and time grows at most as `size` log `size`, whatever names the
-// file holds.
+// Parses `size` bytes of a settings file, taking `bytes` (from malloc; freed
+// here whatever happens). Null when memory runs out or the file is larger
+// than kMaxProfileBytes: the caller then reads every key as absent, as it
+// does for a file that cannot be opened. Memory is linear in `size`, and
+// time grows at most as `size` log `size`, whatever names the file holds.
+ProfileData *adoptProfile(unsigned char *bytes, size_t size);
+
+// The same over bytes the caller keeps.
 ProfileData *parseProfile(const unsigned char *bytes, size_t size);
 
-// Frees what parseProfile returned; null is allowed.
+// Frees what the parsers returned; null is allowed.
 void freeProfile(ProfileData *data);
 
 // The value the file gives `key` in `section` (names as the caller passes
 // them: spaces around them ignored, ASCII letters matched without regard to
-// case), already trimmed and unquoted but not yet cut to the buffer. False
-// when the file does not give the key a value; `data`, `section` and `key`
-// may be null, which finds nothing. The value points into `data` and lives
-// as long as it; it holds no U+0000.
-bool findProfileValue(const ProfileData *data, const Char *section, const Char *key, const Char **value,
-                      size_t *units);
+// case), trimmed and unquoted, cut to kPathUnits - 1 units and terminated.
+// False when the file does not give the key a value; `data`, `section` and
+// `key` may be null, which finds nothing.
+bool findProfileValue(ProfileData *data, const Char *section, const Char *key, Char (&value)[kPathUnits]);
 
-// Calls `visit` with the name of every key line of the first section named
-// `section`, in file order, as GetPrivateProfileStringW lists them for a
-// null key; a name may come more than once. Nothing when `data` is null or
+// Profile::forEachNumberedKey over the parsed file; a value is given for
+// every line that has one. True, listing nothing, when `data` is null or
 // the file has no such section.
-void forEachProfileKey(const ProfileData *data, const Char *section, void (*visit)(void *, const Char *, int),
-                       void *context);
+bool forEachNumberedProfileKey(ProfileData *data, const Char *section, const Char *prefix, const Char *suffix,
+                               Profile::NumberedVisitor visit, void *context);
 
 // One GetPrivateProfileStringW(section, key, fallback, out, kPathUnits, file)
 // over the parsed file, `data` being null for a file that is missing or
 // unreadable: the value, else `fallback` without its trailing spaces; either
 // cut to kPathUnits - 1 units and terminated. A null `fallback` reads as "".
-void readProfileString(const ProfileData *data, const Char *section, const Char *key, const Char *fallback,
+void readProfileString(ProfileData *data, const Char *section, const Char *key, const Char *fallback,
                        Char (&out)[kPathUnits]);
 
 }  // namespace platform

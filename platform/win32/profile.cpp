@@ -5,6 +5,8 @@
 
 #include <stdlib.h>
 
+#include "platform/numbered_key.h"
+
 namespace quorvel {
 namespace platform {
 
@@ -30,10 +32,18 @@ namespace {
 // The largest key list read: 128 MiB. A settings file is a few kilobytes.
 constexpr DWORD kMaxKeyListUnits = DWORD{1} << 26;
 
+size_t unitsOf(const Char *text) {
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    return n;
+}
+
 }  // namespace
 
-bool Profile::forEachKey(const Char *section, KeyVisitor visit, void *context) {
+bool Profile::forEachNumberedKey(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
+                                 void *context) {
     if (path_ == nullptr) return true;
+    const size_t prefixLength = unitsOf(prefix), suffixLength = unitsOf(suffix);
     // A list that does not fit comes back cut, with a count of the size
     // less two; the buffer grows until the count is smaller than that.
     for (DWORD capacity = 4096; capacity <= kMaxKeyListUnits; capacity *= 2) {
@@ -43,10 +53,15 @@ bool Profile::forEachKey(const Char *section, KeyVisitor visit, void *context) {
         if (count + 2 < capacity) {
             list[count] = 0;  // the list's closing NUL, whatever the count
             for (DWORD pos = 0; pos < count && list[pos] != 0;) {
-                int length = 0;
-                while (pos + length < count && list[pos + length] != 0) ++length;
-                visit(context, list + pos, length);
+                size_t length = unitsOf(list + pos);
+                const Char *name = list + pos;
                 pos += static_cast<DWORD>(length) + 1;
+                // The list may keep blanks around a name that a look-up ignores.
+                while (length > 0 && (name[0] == L' ' || name[0] == L'\t')) ++name, --length;
+                while (length > 0 && (name[length - 1] == L' ' || name[length - 1] == L'\t')) --length;
+                const int32_t number = numberedKeyIndex(name, length, prefix, prefixLength, suffix, suffixLength);
+                // Only a keyed read says which line of a repeated name decides.
+                if (number != 0) visit(context, number, nullptr);
             }
             free(list);
             return true;

@@ -549,10 +549,9 @@ TEST(ProfilePosix, KeysSharingOneHashAreEachFound) {
     ASSERT_NE(data, nullptr);
     unsigned wrong = 0;
     for (unsigned i = 0; i < kCollidingNames; ++i) {
-        const QuorvelChar *value = nullptr;
-        size_t units = 0;
-        if (!findProfileValue(data, U16("s"), u16(collidingName(i)).c_str(), &value, &units) ||
-            U16String(value, units) != u16(std::to_string(i))) {
+        QuorvelChar value[kPathUnits];
+        if (!findProfileValue(data, U16("s"), u16(collidingName(i)).c_str(), value) ||
+            U16String(value) != u16(std::to_string(i))) {
             ++wrong;
         }
     }
@@ -599,6 +598,26 @@ TEST(ProfilePosix, OddLastByteOfUtf16IsIgnored) {
     U16String path = dir.writeFile("odd.ini", oddUtf16File());
     Profile profile(path.c_str());
     EXPECT_TRUE(readValue(profile, U16("S"), U16("K"), U16("d")) == U16("v"));
+}
+
+TEST(ProfilePosix, EveryUnitOfUtf16ReadsBackAndCutsLikeUnits) {
+    // Lone surrogates in names and values, pairs, and a pair cut by the
+    // 259-unit limit, in both a UTF-16 and a UTF-8 file where it can be.
+    const U16String pair = U16("\U0001F4FA"), high{0xD83D}, low{0xDC00};
+    const U16String cut = repeat16(258, 'a') + pair;
+    TempDir dir;
+    U16String utf16 = dir.writeFile(
+        "units.ini", utf16leFile(U16("[S") + pair + U16("]\r\nK") + high + U16("=v") + low + pair + U16("\r\nC=") + cut +
+                                 U16("\r\nL") + low + U16("x=1\r\n")));
+    U16String utf8 = dir.writeFile("units8.ini", "[S\xF0\x9F\x93\xBA]\r\nC=" + repeat(258, 'a') + "\xF0\x9F\x93\xBA\r\n");
+    const U16String section = U16("S") + pair;
+    Profile p16(utf16.c_str()), p8(utf8.c_str());
+    EXPECT_TRUE(readValue(p16, section, U16("K") + high, U16("d")) == U16("v") + low + pair);
+    EXPECT_TRUE(readValue(p16, section, U16("L") + low + U16("X"), U16("d")) == U16("1"));
+    EXPECT_TRUE(readValue(p16, section, U16("K"), U16("d")) == U16("d"));
+    EXPECT_TRUE(readValue(p16, section, U16("C"), U16("d")) == repeat16(258, 'a') + high);
+    EXPECT_TRUE(readValue(p8, section, U16("C"), U16("d")) == repeat16(258, 'a') + high);
+    EXPECT_TRUE(readValue(p8, U16("S") + high, U16("C"), U16("d")) == U16("d"));
 }
 
 TEST(ProfilePosix, OnlyAsciiLettersAreFolded) {
@@ -656,10 +675,9 @@ TEST(ProfilePosix, ParserTakesAnyBytes) {
     using namespace quorvel::platform;
     ProfileData *empty = parseProfile(nullptr, 0);
     ASSERT_NE(empty, nullptr);
-    const QuorvelChar *value = nullptr;
-    size_t units = 0;
-    EXPECT_FALSE(findProfileValue(empty, U16("S"), U16("K"), &value, &units));
-    EXPECT_FALSE(findProfileValue(empty, nullptr, U16("K"), &value, &units));
+    QuorvelChar value[kPathUnits];
+    EXPECT_FALSE(findProfileValue(empty, U16("S"), U16("K"), value));
+    EXPECT_FALSE(findProfileValue(empty, nullptr, U16("K"), value));
     freeProfile(empty);
     freeProfile(nullptr);
 
