@@ -5,6 +5,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 namespace quorvel {
 namespace platform {
@@ -22,6 +23,7 @@ constexpr uint32_t foldAscii(Unit c) {
 // mostly match in the case written, so that is tried first.
 template <typename Unit, typename PatternUnit>
 bool sameFolded(const Unit *a, const PatternUnit *b, size_t n) {
+    if (sizeof(Unit) == sizeof(PatternUnit) && memcmp(a, b, n * sizeof(Unit)) == 0) return true;
     for (size_t k = 0; k < n; ++k) {
         if (static_cast<uint32_t>(a[k]) != static_cast<uint32_t>(b[k]) && foldAscii(a[k]) != foldAscii(b[k]))
             return false;

@@ -7,8 +7,6 @@
 namespace quorvel {
 namespace platform {
 
-struct ProfileData;  // the POSIX side's parsed file; unused on Windows
-
 // One settings file, for the length of one exported call. On Windows every
 // read goes to GetPrivateProfileStringW. On POSIX the file is read and
 // indexed once, at the first read, so a call that reads many keys parses the
@@ -16,15 +14,25 @@ struct ProfileData;  // the POSIX side's parsed file; unused on Windows
 class Profile {
 public:
     // `path` may be null: every read then yields its default.
-    explicit Profile(const Char *path) : path_(path) {}
+    explicit Profile(const Char *path);
     ~Profile();
     Profile(const Profile &) = delete;
     Profile &operator=(const Profile &) = delete;
 
     // GetPrivateProfileStringW(section, key, fallback, out, 260, path): the
     // value, or `fallback` when the key or the file is missing, cut to 259
-    // units and terminated.
-    void readString(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]);
+    // units and terminated. A null `fallback` reads as "".
+    void readString(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
+        // A null path is "no settings file", not a file to look for (the
+        // system would read win.ini): the default as passed, only cut.
+        if (path_ != nullptr) return readFromFile(section, key, fallback, out);
+        int n = 0;
+        while (fallback != nullptr && n < kPathUnits - 1 && fallback[n] != 0) {
+            out[n] = fallback[n];
+            ++n;
+        }
+        out[n] = 0;
+    }
 
     // Calls `visit` for each key line of `section` named `prefix`, a number
     // i and `suffix` (see numbered_key.h), in the file's order, as
@@ -32,16 +40,24 @@ public:
     // come more than once. `value` is that line's value as a read of the key
     // would give it (cut to 259 units), or null where this side does not
     // have it, or the line has none: a read of the key then tells. A missing
-    // file or section lists nothing. False when the list cannot be had
-    // whole (memory ran out).
+    // file or section, or a null path, lists nothing. False when the list
+    // cannot be had whole (memory ran out).
     using NumberedVisitor = void (*)(void *context, int32_t number, const Char *value);
     bool forEachNumberedKey(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
-                            void *context);
+                            void *context) {
+        return path_ == nullptr || listNumberedKeys(section, prefix, suffix, visit, context);
+    }
 
 private:
+    // Each side's reads of the file at path_, which is not null.
+    void readFromFile(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]);
+    bool listNumberedKeys(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
+                          void *context);
+
     const Char *path_;
-    ProfileData *data_ = nullptr;
-    bool loaded_ = false;
+    // What the side keeps for the length of the call: each side places its
+    // own record here and checks at compile time that it fits.
+    alignas(8) unsigned char state_[16];
 };
 
 }  // namespace platform

@@ -22,11 +22,9 @@
 //    the system.
 #include "platform/profile.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <stdlib.h>
+#include <new>
+
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/posix/native_path.h"
 #include "platform/posix/profile_parse.h"
@@ -37,75 +35,55 @@ namespace platform {
 
 namespace {
 
-// Reads an open regular file whole, `info` being its status when it was
-// reached. Null when it is too large, cannot be read, or memory runs out.
-// Only the bytes the status counts are read: a file that grows meanwhile is
-// read as it was when it was opened, so no read looks past them (one read in
-// all, unless the file shrank).
-ProfileData *readOpenFile(int fd, const struct stat &info) {
-    if (!S_ISREG(info.st_mode) || info.st_size < 0 ||
-        static_cast<unsigned long long>(info.st_size) > kMaxProfileBytes) {
-        return nullptr;
-    }
-    const size_t expected = static_cast<size_t>(info.st_size);
-    unsigned char *bytes = static_cast<unsigned char *>(malloc(expected ? expected : 1));
-    if (!bytes) return nullptr;
-    size_t size = 0;
-    while (size < expected) {
-        const ssize_t got = read(fd, bytes + size, expected - size);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            free(bytes);
-            return nullptr;
-        }
-        if (got == 0) break;
-        size += static_cast<size_t>(got);
-    }
-    return adoptProfile(bytes, size);
-}
-
 ProfileData *loadProfile(const Char *path) {
     char name[kNativeBytes];
     if (!toNative(path, name, sizeof name, nullptr)) return nullptr;
     // Only a regular file is opened: a FIFO or a device named by mistake
     // is never opened (that has effects), and reads as unreadable.
+    size_t size = 0;
     struct stat info;
-    const int fd = openRegularFile(name, &info);
-    if (fd < 0) return nullptr;
-    ProfileData *data = readOpenFile(fd, info);
-    close(fd);
-    return data;
+    unsigned char *bytes = readRegularFile(name, kMaxProfileBytes, &size, &info);
+    return bytes != nullptr ? adoptProfile(bytes, size) : nullptr;
 }
 
 }  // namespace
 
-Profile::~Profile() { freeProfile(data_); }
+namespace {
 
-void Profile::readString(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
-    if (path_ == nullptr) {
-        int n = 0;
-        while (fallback && n < kPathUnits - 1 && fallback[n] != 0) {
-            out[n] = fallback[n];
-            ++n;
-        }
-        out[n] = 0;
-        return;
+// What a Profile keeps here: the parsed file, once the first read tried.
+struct FileState {
+    ProfileData *data;
+    bool loaded;
+};
+
+}  // namespace
+
+static_assert(sizeof(FileState) <= 16 && alignof(FileState) <= 8, "Profile's state holds a FileState");
+
+Profile::Profile(const Char *path) : path_(path), state_() { new (state_) FileState{nullptr, false}; }
+
+Profile::~Profile() { freeProfile(reinterpret_cast<FileState *>(state_)->data); }
+
+namespace {
+
+ProfileData *loaded(const Char *path, unsigned char *state) {
+    FileState &file = *reinterpret_cast<FileState *>(state);
+    if (!file.loaded) {
+        file.loaded = true;
+        file.data = loadProfile(path);
     }
-    if (!loaded_) {
-        loaded_ = true;
-        data_ = loadProfile(path_);
-    }
-    readProfileString(data_, section, key, fallback, out);
+    return file.data;
 }
 
-bool Profile::forEachNumberedKey(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
-                                 void *context) {
-    if (path_ == nullptr) return true;
-    if (!loaded_) {
-        loaded_ = true;
-        data_ = loadProfile(path_);
-    }
-    return forEachNumberedProfileKey(data_, section, prefix, suffix, visit, context);
+}  // namespace
+
+void Profile::readFromFile(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
+    readProfileString(loaded(path_, state_), section, key, fallback, out);
+}
+
+bool Profile::listNumberedKeys(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
+                               void *context) {
+    return forEachNumberedProfileKey(loaded(path_, state_), section, prefix, suffix, visit, context);
 }
 
 }  // namespace platform

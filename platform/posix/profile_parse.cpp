@@ -61,6 +61,7 @@
 #include <new>
 
 #include "platform/numbered_key.h"
+#include "platform/posix/text_codec.h"
 
 namespace quorvel {
 namespace platform {
@@ -124,116 +125,23 @@ namespace {
 
 // ------------------------------------------------------------------- text
 
-// Windows-1252 for the bytes 0x80-0x9F; every other byte is its own code
-// point. The five bytes that code page leaves undefined map to the C1
-// controls of the same value, as MultiByteToWideChar maps them.
-const uint16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-// The Windows-1252 byte of a code point past ASCII, or -1.
-int windows1252Byte(uint32_t c) {
-    if (c >= 0xA0 && c <= 0xFF) return static_cast<int>(c);
-    for (int k = 0; k < 32; ++k) {
-        if (kWindows1252High[k] == c) return 0x80 + k;
-    }
-    return -1;
-}
-
-// Whether `bytes` are well-formed UTF-8: no overlong forms, surrogates,
-// values past U+10FFFF or cut sequences. Runs of ASCII go eight at a time.
-bool isUtf8(const unsigned char *bytes, size_t size) {
-    size_t i = 0;
-    while (i < size) {
-        if (size - i >= 8) {
-            uint64_t word;
-            memcpy(&word, bytes + i, sizeof word);
-            if ((word & 0x8080808080808080ull) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        const unsigned lead = bytes[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t length;
-        unsigned low = 0x80, high = 0xBF;  // range of the second byte
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (size - i < length || bytes[i + 1] < low || bytes[i + 1] > high) return false;
-        for (size_t k = 2; k < length; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80) return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 Encoding encodingOf(ProfileData *data) {
     if (data->encoding == Encoding::Unknown)
         data->encoding = isUtf8(data->text, data->size) ? Encoding::Utf8 : Encoding::Windows1252;
     return data->encoding;
 }
 
-// Writes code point `c` (a surrogate too) as UTF-8; returns the bytes used.
-size_t putUtf8(uint32_t c, unsigned char *out) {
-    if (c < 0x80) {
-        out[0] = static_cast<unsigned char>(c);
-        return 1;
-    }
-    if (c < 0x800) {
-        out[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
-        out[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        return 2;
-    }
-    if (c < 0x10000) {
-        out[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
-        out[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-        out[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
-    out[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-    out[2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-    out[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    return 4;
-}
-
-// One code point of UTF-16 at units[*i], a pair joined; advances *i.
-uint32_t nextCodePoint(const Char *units, size_t length, size_t *i) {
-    uint32_t c = units[(*i)++];
-    if (c >= 0xD800 && c < 0xDC00 && *i < length && units[*i] >= 0xDC00 && units[*i] < 0xE000)
-        c = 0x10000 + ((c - 0xD800) << 10) + (units[(*i)++] - 0xDC00u);
-    return c;
-}
-
 // A UTF-16LE file's units, after the mark, as generalized UTF-8: a pair as
 // one four-byte sequence, a lone surrogate as a three-byte one, so decoding
 // gives every unit back. Null when memory runs out.
 unsigned char *fromUtf16(const unsigned char *bytes, size_t size, uint32_t *length) {
-    const size_t count = (size - 2) / 2;  // an odd last byte is not a unit; it is dropped
+    const size_t count = (size - 2) / 2;
     Char *units = static_cast<Char *>(malloc((count ? count : 1) * sizeof(Char)));
     unsigned char *text = static_cast<unsigned char *>(malloc(3 * count + 1));
     if (units != nullptr && text != nullptr) {
-        for (size_t i = 0; i < count; ++i) units[i] = static_cast<Char>(bytes[2 + 2 * i] | (bytes[3 + 2 * i] << 8));
-        size_t n = 0;
-        for (size_t i = 0; i < count;) n += putUtf8(nextCodePoint(units, count, &i), text + n);
-        *length = static_cast<uint32_t>(n);  // fits: at most 1.5 times kMaxProfileBytes
+        utf16LeUnits(bytes + 2, size - 2, units);
+        // Fits: at most three bytes a unit, 1.5 times kMaxProfileBytes in all.
+        *length = static_cast<uint32_t>(utf16ToUtf8(units, count, text, 3 * count, LoneSurrogate::Generalized));
     } else {
         free(text);
         text = nullptr;
@@ -255,27 +163,15 @@ void decodeCut(ProfileData *data, Span span, Char (&out)[kPathUnits]) {
             out[n++] = static_cast<Char>(c);
             ++p;
         } else if (encodingOf(data) == Encoding::Windows1252) {
-            out[n++] = static_cast<Char>(c < 0xA0 ? kWindows1252High[c - 0x80] : c);
+            out[n++] = static_cast<Char>(fromWindows1252(static_cast<unsigned char>(c)));
             ++p;
         } else {
             // Well formed: checked by isUtf8, or written by fromUtf16.
-            if (c < 0xE0) {
-                c = ((c & 0x1F) << 6) | (p[1] & 0x3Fu);
-                p += 2;
-            } else if (c < 0xF0) {
-                c = ((c & 0x0F) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
-                p += 3;
-            } else {
-                c = ((c & 0x07) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
-                p += 4;
-            }
-            if (c >= 0x10000) {
-                c -= 0x10000;
-                out[n++] = static_cast<Char>(0xD800 + (c >> 10));
-                if (n < kPathUnits - 1) out[n++] = static_cast<Char>(0xDC00 + (c & 0x3FF));
-            } else {
-                out[n++] = static_cast<Char>(c);
-            }
+            p += decodeGeneralizedUtf8(p, &c);
+            Char units[2];
+            const size_t count = encodeUtf16(c, units);
+            out[n++] = units[0];
+            if (count == 2 && n < kPathUnits - 1) out[n++] = units[1];
         }
     }
     out[n] = 0;
@@ -318,12 +214,12 @@ public:
                 bytes_[n++] = foldLetters ? fold(static_cast<unsigned char>(unit)) : static_cast<unsigned char>(unit);
                 ++i;
             } else if (encodingOf(data) == Encoding::Windows1252) {
-                const int byte = windows1252Byte(unit);
+                const int byte = toWindows1252(unit);
                 if (byte < 0) return kUnwritable;
                 bytes_[n++] = static_cast<unsigned char>(byte);
                 ++i;
             } else {
-                n += putUtf8(nextCodePoint(units, length, &i), bytes_ + n);
+                n += encodeUtf8(nextUtf16(units, length, &i), bytes_ + n);
             }
         }
         length_ = n;
@@ -554,50 +450,32 @@ SectionRecord *findSection(ProfileData *data, const Char *section, bool *failed)
 constexpr uint32_t kNoSection = UINT32_MAX;
 constexpr uint32_t kNone = UINT32_MAX;
 
-// What a byte is to the line pass.
-enum : uint8_t { kPlain, kLineEnd, kEquals, kNul };
-
-struct ByteClasses {
-    uint8_t of[256];
-};
-
-constexpr ByteClasses makeByteClasses() {
-    ByteClasses classes{};
-    classes.of[static_cast<unsigned char>('\r')] = kLineEnd;
-    classes.of[static_cast<unsigned char>('\n')] = kLineEnd;
-    classes.of[static_cast<unsigned char>('=')] = kEquals;
-    classes.of[0] = kNul;
-    return classes;
-}
-
-constexpr ByteClasses kByteClasses = makeByteClasses();
-
-// Sixteen bytes, compared all at once (SSE2, NEON, or plain code elsewhere).
+// Sixteen bytes compared at once (SSE2, NEON, or plain code elsewhere).
 typedef unsigned char Bytes16 __attribute__((vector_size(16)));
 
-// The index in a 64-bit half of a compare's result of its first true byte.
-uint32_t firstTrue(uint64_t half) {
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    return static_cast<uint32_t>(__builtin_ctzll(half)) / 8;
-#else
-    return static_cast<uint32_t>(__builtin_clzll(half)) / 8;
+// One bit for each of the 16 bytes at `p` that is CR, LF, '=' or NUL, the
+// first byte in bit 0. The compare gives 0xFF per such byte; the multiply
+// gathers the top bit of each byte of a half into its top eight bits (the
+// shifted copies never overlap, so nothing carries).
+uint64_t notableBits16(const unsigned char *p) {
+    Bytes16 bytes;
+    memcpy(&bytes, p, sizeof bytes);
+    const auto hits = (bytes == '\r') | (bytes == '\n') | (bytes == '=') | (bytes == 0);
+    uint64_t halves[2];
+    memcpy(halves, &hits, sizeof halves);
+    uint64_t bits = 0;
+    for (int k = 0; k < 2; ++k) {
+#if __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+        halves[k] = __builtin_bswap64(halves[k]);
 #endif
+        bits |= (((halves[k] & 0x8080808080808080ull) * 0x0002040810204081ull) >> 56) << (8 * k);
+    }
+    return bits;
 }
 
-// The first byte of text[from, size) that is CR, LF, '=' or NUL, or `size`.
-uint32_t nextNotable(const unsigned char *text, uint32_t from, uint32_t size) {
-    while (size - from >= sizeof(Bytes16)) {
-        Bytes16 bytes;
-        memcpy(&bytes, text + from, sizeof bytes);
-        const auto hits = (bytes == '\r') | (bytes == '\n') | (bytes == '=') | (bytes == 0);
-        uint64_t halves[2];
-        memcpy(halves, &hits, sizeof halves);
-        if (halves[0] != 0) return from + firstTrue(halves[0]);
-        if (halves[1] != 0) return from + 8 + firstTrue(halves[1]);
-        from += sizeof(Bytes16);
-    }
-    while (from < size && kByteClasses.of[text[from]] == kPlain) ++from;
-    return from;
+// The same for the 64 bytes at `p`.
+uint64_t notableBits(const unsigned char *p) {
+    return notableBits16(p) | notableBits16(p + 16) << 16 | notableBits16(p + 32) << 32 | notableBits16(p + 48) << 48;
 }
 
 // A section header line [start, end), trimmed: its name, from after the '['
@@ -660,42 +538,56 @@ bool enterKey(ProfileData *data, uint32_t section, uint32_t start, uint32_t end,
     return true;
 }
 
-// The one pass over the text: a line runs to its first CR or LF, and on the
-// way its '=' and U+0000 are noted, so no line is looked at twice.
+// A line [start, end) without its CR or LF: a header, a key line or
+// nothing. False when memory runs out.
+bool enterLine(ProfileData *data, uint32_t start, uint32_t end, const KeyLine &line, uint32_t *section) {
+    const unsigned char *text = data->text;
+    while (start < end && isBlank(text[start])) ++start;
+    while (end > start && isBlank(text[end - 1])) --end;
+    if (start == end || text[start] == ';') return true;
+    if (text[start] == '[') return enterSection(data, start, end, section);
+    return *section == kNoSection || enterKey(data, *section, start, end, line);
+}
+
+// The one pass over the text, 64 bytes at a time: each block gives the
+// places of its CR, LF, '=' and NUL as bits, and only those are visited. A
+// line ends at each CR or LF (a CRLF leaves an empty line, which says
+// nothing); on the way its first '=' and U+0000 are noted.
 bool indexLines(ProfileData *data) {
     const unsigned char *text = data->text;
     const uint32_t size = data->size;
     uint32_t section = kNoSection;  // no section yet
-    uint32_t next = 0;
-    while (next < size) {
-        uint32_t start = next, end = next;
-        KeyLine line{kNone, kNone, kNone};
-        for (;; ++end) {
-            end = nextNotable(text, end, size);
-            if (end == size) break;
-            const unsigned char c = text[end];
-            if (c == '\r' || c == '\n') break;
+    uint32_t start = 0;
+    KeyLine line{kNone, kNone, kNone};
+    for (uint32_t base = 0; base < size; base += 64) {
+        const unsigned char *block = text + base;
+        unsigned char last[64];
+        if (size - base < sizeof last) {
+            // The last block, filled out with a byte that is not notable.
+            memset(last, ' ', sizeof last);
+            memcpy(last, block, size - base);
+            block = last;
+        }
+        for (uint64_t bits = notableBits(block); bits != 0; bits &= bits - 1) {
+            const uint32_t at = base + static_cast<uint32_t>(__builtin_ctzll(bits));
+            const unsigned char c = text[at];
             if (c == '=') {
-                if (line.equals == kNone) line.equals = end;
-            } else if (line.equals == kNone) {
-                if (line.nameNul == kNone) line.nameNul = end;
-            } else if (line.valueNul == kNone) {
-                line.valueNul = end;
+                if (line.equals == kNone) line.equals = at;
+            } else if (c == 0) {
+                if (line.equals == kNone) {
+                    if (line.nameNul == kNone) line.nameNul = at;
+                } else if (line.valueNul == kNone) {
+                    line.valueNul = at;
+                }
+            } else {
+                // The empty line inside a CRLF is common, and says nothing.
+                if (at != start && !enterLine(data, start, at, line, &section)) return false;
+                start = at + 1;
+                line = KeyLine{kNone, kNone, kNone};
             }
         }
-        next = end < size ? end + 1 : size;  // past the CR or LF
-        // A CRLF leaves an empty line, which says nothing: step over it.
-        if (next < size && text[next] == '\n' && text[end] == '\r') ++next;
-        while (start < end && isBlank(text[start])) ++start;
-        while (end > start && isBlank(text[end - 1])) --end;
-        if (start == end || text[start] == ';') continue;
-        if (text[start] == '[') {
-            if (!enterSection(data, start, end, &section)) return false;
-        } else if (section != kNoSection) {
-            if (!enterKey(data, section, start, end, line)) return false;
-        }
     }
-    return true;
+    return start >= size || enterLine(data, start, size, line, &section);
 }
 
 }  // namespace

@@ -15,9 +15,9 @@
 namespace quorvel {
 namespace platform {
 
-// ProfileData (declared in platform/profile.h) is the parsed file: its bytes
-// and an index of its lines. Opaque here. A read may add to the index, so
-// one ProfileData serves one thread at a time.
+// The parsed file: its bytes and an index of its lines. Opaque here. A read
+// may add to the index, so one ProfileData serves one thread at a time.
+struct ProfileData;
 
 // The largest file parsed. A settings file holds a few kilobytes; a larger
 // file is treated as unreadable, so that a wrong path cannot make the

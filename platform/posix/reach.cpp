@@ -64,6 +64,31 @@ int openRegularFile(const char *path, struct stat *st) {
     return fd;
 }
 
+unsigned char *readRegularFile(const char *path, size_t limit, size_t *size, struct stat *st) {
+    const int fd = openRegularFile(path, st);
+    if (fd < 0) return nullptr;
+    unsigned char *bytes = nullptr;
+    if (st->st_size >= 0 && static_cast<unsigned long long>(st->st_size) <= limit) {
+        const size_t expected = static_cast<size_t>(st->st_size);
+        bytes = static_cast<unsigned char *>(malloc(expected != 0 ? expected : 1));
+        size_t done = 0;
+        while (bytes != nullptr && done < expected) {
+            const ssize_t got = read(fd, bytes + done, expected - done);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                free(bytes);
+                bytes = nullptr;
+            } else if (got == 0) {
+                break;
+            } else {
+                done += static_cast<size_t>(got);
+            }
+        }
+        *size = done;
+    }
+    close(fd);
+    return bytes;
+}
 
 char *readAll(int fd, size_t limit, size_t *size) {
     size_t capacity = 16384, used = 0;

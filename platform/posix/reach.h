@@ -31,6 +31,15 @@ bool mayRead(int reached, const char *path);
 // opened is that one, so no fstat is needed after.
 int openRegularFile(const char *path, struct stat *st);
 
+// The regular file at `path` read whole, reached and opened as
+// openRegularFile does: a malloc'd buffer (one byte at least) holding the
+// *size bytes read, and in `st` the status seen when the file was reached,
+// its identity and stamp. The st_size bytes that status counts are read, in
+// one read unless the file shrank: a file that grows meanwhile is read as it
+// was. Null when there is no regular file, it cannot be opened or read, it
+// is larger than `limit`, or memory runs out.
+unsigned char *readRegularFile(const char *path, size_t limit, size_t *size, struct stat *st);
+
 // Everything left to read from `fd`, in a malloc'd buffer with a NUL after
 // the `*size` bytes read. Null when reading fails, memory runs out or there
 // are more than `limit` bytes: a file that keeps growing is never followed.

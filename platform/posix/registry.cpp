@@ -10,15 +10,12 @@
 // the system numbers gives an empty registry, as before.
 #include "platform/registry.h"
 
-#include <errno.h>
-#include <fcntl.h>
 #include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
-#include <unistd.h>
 
 #include "platform/posix/reach.h"
 #include "platform/posix/registry_file.h"
@@ -130,13 +127,10 @@ bool keepCurrent(const char *path) {
     }
     if (gKept.settled && samePath && sameStamp(gKept.stamp, stampOf(now))) return true;
     struct stat st;
-    const int fd = openRegularFile(path, &st);
     size_t size = 0;
-    // Larger than the limit, or growing past it while read: unreadable.
-    uint8_t *bytes = fd >= 0 && st.st_size >= 0 && static_cast<size_t>(st.st_size) <= kFileLimit
-                         ? reinterpret_cast<uint8_t *>(readAll(fd, kFileLimit, &size))
-                         : nullptr;
-    if (fd >= 0) close(fd);
+    // Larger than the limit: unreadable. The bytes are those `st` counts, so
+    // they go with its stamp.
+    uint8_t *bytes = readRegularFile(path, kFileLimit, &size, &st);
     if (bytes == nullptr) {
         forgetFile(&gKept);
         return false;

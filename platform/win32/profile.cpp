@@ -10,20 +10,12 @@
 namespace quorvel {
 namespace platform {
 
+// Every read goes to the system, which keeps nothing for us between them.
+Profile::Profile(const Char *path) : path_(path), state_() {}
+
 Profile::~Profile() {}
 
-void Profile::readString(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
-    // A null file name would make the system read win.ini; a null path means
-    // "no settings file", so it yields the default like a missing file.
-    if (path_ == nullptr) {
-        int n = 0;
-        while (n < kPathUnits - 1 && fallback[n] != 0) {
-            out[n] = fallback[n];
-            ++n;
-        }
-        out[n] = 0;
-        return;
-    }
+void Profile::readFromFile(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
     GetPrivateProfileStringW(section, key, fallback, out, kPathUnits, path_);
 }
 
@@ -40,9 +32,8 @@ size_t unitsOf(const Char *text) {
 
 }  // namespace
 
-bool Profile::forEachNumberedKey(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
-                                 void *context) {
-    if (path_ == nullptr) return true;
+bool Profile::listNumberedKeys(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
+                               void *context) {
     const size_t prefixLength = unitsOf(prefix), suffixLength = unitsOf(suffix);
     // A list that does not fit comes back cut, with a count of the size
     // less two; the buffer grows until the count is smaller than that.

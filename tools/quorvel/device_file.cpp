@@ -6,6 +6,9 @@
 #include <cctype>
 
 #include "system.h"
+// The library's own codec; header-only, so the Windows tool, which links
+// only quorvel.dll, has it too.
+#include "../../platform/posix/text_codec.h"
 
 namespace quorvel_tool {
 
@@ -50,69 +53,22 @@ bool setString(QuorvelChar (&field)[QUORVEL_DEVICE_STRING_UNITS], const std::str
 }  // namespace
 
 bool utf8ToUnits(const std::string &text, std::basic_string<QuorvelChar> &out) {
-    out.clear();
-    for (size_t i = 0; i < text.size();) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        uint32_t cp;
-        size_t extra;
-        if (c < 0x80) {
-            cp = c, extra = 0;
-        } else if ((c & 0xE0) == 0xC0) {
-            cp = c & 0x1F, extra = 1;
-        } else if ((c & 0xF0) == 0xE0) {
-            cp = c & 0x0F, extra = 2;
-        } else if ((c & 0xF8) == 0xF0) {
-            cp = c & 0x07, extra = 3;
-        } else {
-            return false;
-        }
-        if (extra > 0 && i + extra >= text.size()) return false;  // cut short
-        for (size_t k = 1; k <= extra; ++k) {
-            unsigned char n = static_cast<unsigned char>(text[i + k]);
-            if ((n & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (n & 0x3F);
-        }
-        static const uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<QuorvelChar>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<QuorvelChar>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<QuorvelChar>(cp));
-        }
-        i += extra + 1;
-    }
-    return true;
+    using namespace quorvel::platform;
+    out.assign(text.size(), 0);  // never more units than bytes
+    const size_t n = utf8ToUtf16(reinterpret_cast<const unsigned char *>(text.data()), text.size(), out.data(),
+                                 out.size(), IllFormedByte::Refuse);
+    out.resize(n == kTextRefused ? 0 : n);
+    return n != kTextRefused;
 }
 
 std::string unitsToUtf8(const QuorvelChar *units) {
-    std::string out;
-    for (size_t i = 0; units[i] != 0; ++i) {
-        uint32_t cp = static_cast<uint16_t>(units[i]);
-        if (cp >= 0xD800 && cp <= 0xDBFF && static_cast<uint16_t>(units[i + 1]) >= 0xDC00 &&
-            static_cast<uint16_t>(units[i + 1]) <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<uint16_t>(units[i + 1]) - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;  // a lone surrogate prints as the replacement character
-        }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
+    using namespace quorvel::platform;
+    size_t length = 0;
+    while (units[length] != 0) ++length;
+    std::string out(3 * length, '\0');  // never more than three bytes a unit
+    // A lone surrogate prints as the replacement character.
+    out.resize(utf16ToUtf8(units, length, reinterpret_cast<unsigned char *>(out.data()), out.size(),
+                           LoneSurrogate::Replace));
     return out;
 }
 
