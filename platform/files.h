@@ -78,12 +78,12 @@ uint32_t fileAttributes(const Char *path);
 
 // --- Tree removal -------------------------------------------------------------
 
-// A directory opened for removing what it holds. Fields belong to the side.
+// A directory opened for removing what it holds. Its contents are the side's
+// own: openTreeRoot and openTreeChild place the side's record in these bytes,
+// and each side checks at compile time that its record fits. Callers hold it
+// by value and only pass it back.
 struct TreeDirectory {
-    intptr_t handle;  // Windows: handle pinning the directory; POSIX: its descriptor
-    intptr_t search;  // the running search: FindFirstFileW's handle, or a DIR *
-    intptr_t parent;  // POSIX, tree root only: the directory holding it, or -1
-    uint64_t volume;  // POSIX: the mount the directory lies on
+    alignas(8) unsigned char state[32];
 };
 
 // One entry of a directory listing. The side writes the name, terminated, to
@@ -146,6 +146,25 @@ uint32_t logicalDriveStrings(uint32_t capacity, Char *buffer);
 // GetDriveTypeW(root).
 uint32_t driveType(const Char *root);
 
+// The drive roots and their types from one reading of the system's list:
+// `list` holds the roots as logicalDriveStrings writes them (each
+// terminated, one more NUL after the last), `types` the drive type of each,
+// in order. Whatever the number of roots, none is left out.
+struct DriveRoots {
+    Char *list;
+    uint32_t units;  // of the list, without its final NUL
+    uint32_t *types;
+    uint32_t count;
+};
+
+// Every drive root with its drive type, as logicalDriveStrings and driveType
+// give them, from one reading of the list, so that a system with hundreds of
+// roots is not read again for every root. False, with nothing to release,
+// when the system gives no list or memory runs out; otherwise freeDriveRoots
+// releases what it filled in.
+bool readDriveRoots(DriveRoots *out);
+void freeDriveRoots(DriveRoots *roots);
+
 // GetDiskFreeSpaceExW's three figures, in bytes.
 struct VolumeSpace {
     uint64_t freeForCaller;
@@ -184,35 +203,6 @@ enum class ProbeResult { Created, Exists, Failed };
 // directory, had the name, and is untouched. A directory, or a link to one,
 // gives Failed, as creating a file over it fails.
 ProbeResult createProbe(const Char *path);
-
-// The drive roots and their types from one reading of the system's list:
-// `list` holds the roots as logicalDriveStrings writes them (each
-// terminated, one more NUL after the last), `types` the drive type of each,
-// in order. Whatever the number of roots, none is left out.
-struct DriveRoots {
-    Char *list;
-    uint32_t units;  // of the list, without its final NUL
-    uint32_t *types;
-    uint32_t count;
-};
-
-#if !defined(_WIN32)
-// One reading of the mount table, the drive types included, so that a host
-// with hundreds of mounts is not read again for every root. False when
-// memory runs out. freeDriveRoots releases what it filled in.
-bool readDriveRoots(DriveRoots *out);
-void freeDriveRoots(DriveRoots *roots);
-
-// The POSIX side's drive list and drive types come from a mount table in the
-// format of /proc/self/mounts. These read the table at `table`; the functions
-// above read the process's own. Declared here so that tests can hand in a
-// table of their own.
-uint32_t driveStringsFromTable(const char *table, uint32_t capacity, Char *buffer);
-bool driveRootsFromTable(const char *table, DriveRoots *out);
-uint32_t driveTypeFromTable(const char *table, const Char *root);
-// The type of a mount from its table fields.
-uint32_t mountDriveType(const char *fsType, const char *device);
-#endif
 
 }  // namespace platform
 }  // namespace quorvel

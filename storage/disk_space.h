@@ -15,24 +15,17 @@ struct VolumeOps {
     bool (*freeSpaceEx)(const platform::Char *root, platform::VolumeSpace *out);
     bool (*freeSpace)(const platform::Char *root, platform::ClusterSpace *out);
     int32_t (*mulDiv)(int32_t a, int32_t b, int32_t c);
-    // Where the system can give the roots and their types in one reading,
-    // the search uses that instead of driveStrings and driveType; null
-    // where it cannot.
+    // The roots and their types in one reading: when given, the search uses
+    // it instead of driveStrings and driveType. The system's operations give
+    // it; a table that leaves it null is asked root by root.
     bool (*readRoots)(platform::DriveRoots *out) = nullptr;
     void (*freeRoots)(platform::DriveRoots *roots) = nullptr;
 };
 
-#if defined(_WIN32)
-constexpr VolumeOps kSystemVolumes = {
-    platform::logicalDriveStrings, platform::driveType, platform::diskFreeSpaceEx, platform::diskFreeSpace,
-    platform::mulDiv,              nullptr,             nullptr,
-};
-#else
 constexpr VolumeOps kSystemVolumes = {
     platform::logicalDriveStrings, platform::driveType,      platform::diskFreeSpaceEx, platform::diskFreeSpace,
     platform::mulDiv,              platform::readDriveRoots, platform::freeDriveRoots,
 };
-#endif
 
 // Kilobytes free on the volume of `rootPath`, INT32_MAX for 2 TiB or more, or
 // -1 when neither query answers, the path is null or longer than 259 units.

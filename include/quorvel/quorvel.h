@@ -78,7 +78,11 @@ extern "C" {
 #define QUORVEL_ROOT_UNITS 260
 #endif
 
-/* Digital broadcast type codes held in CaptureDeviceInfo.digitalType. */
+/* Digital broadcast type codes held in CaptureDeviceInfo.digitalType. The
+ * number in each name is the code's value, not an export ordinal: 32, 33, 36
+ * and 37 are also the ordinals of unrelated exports (Quorvel_IsTDMBDevice,
+ * Quorvel_IsDV, Quorvel_MakeCaptureProperty, Quorvel_IsISDBTDevice), and no
+ * export has an ordinal above 37. */
 #define QUORVEL_DIGITAL_TYPE_32 32
 #define QUORVEL_DIGITAL_DVB_33 33
 #define QUORVEL_DIGITAL_ATSC 36
@@ -157,6 +161,10 @@ QUORVEL_STATIC_ASSERT(offsetof(CaptureDeviceInfo, isAnalogDevice) == 1084, off_i
 QUORVEL_STATIC_ASSERT(offsetof(CaptureDeviceInfo, sourceKind) == 1088, off_sourceKind);
 QUORVEL_STATIC_ASSERT(sizeof(CaptureDeviceInfo) == 1092, size_to_sourceKind);
 
+/* The number that opens each comment below is the export's ordinal, as in
+ * quorvel.def (30 is empty); two numbers: two names, one entry point. The
+ * digital types named in them are digitalType codes (QUORVEL_DIGITAL_*). */
+
 /* --- Device classification and capabilities ------------------------------
  * A null record gives 0, except Quorvel_IsUseAudioDevice, which gives 1. */
 
@@ -179,10 +187,10 @@ QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSupportCableInput(const CaptureDevice
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_GetChannelListType(const CaptureDeviceInfo *device, int32_t coarseFlag);
 /* 15: 1 when pinKind is 1. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsUseAudioPin(int32_t pinKind);
-/* 16, 18: digital type 33, 37 or 38. */
+/* 16, 18: digital type 33, 37 or 38 (QUORVEL_DIGITAL_DVB_*). */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsDVBSubtitle(const CaptureDeviceInfo *device);
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSupportLCN(const CaptureDeviceInfo *device);
-/* 21: digital type 36. */
+/* 21: digital type 36 (QUORVEL_DIGITAL_ATSC). */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsATSCDevice(const CaptureDeviceInfo *device);
 /* 22: whether subtitles can be offered. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsDeviceSupportSubtitle(const CaptureDeviceInfo *device,
@@ -191,7 +199,7 @@ QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsDeviceSupportSubtitle(const CaptureDe
                                                                  int32_t suppressFlag);
 /* 23: digital or MPEG stream. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsMPEGStream(const CaptureDeviceInfo *device);
-/* 32: digital type 41. */
+/* 32: digital type 41 (QUORVEL_DIGITAL_TDMB). */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsTDMBDevice(const CaptureDeviceInfo *device);
 /* 33: a DV source. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsDV(const CaptureDeviceInfo *device);
@@ -201,7 +209,7 @@ QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsHDV(const CaptureDeviceInfo *device);
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsDeviceSupportTimeShift(const CaptureDeviceInfo *device);
 /* 36: value with the bits of mask set (setFlag nonzero) or cleared. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_MakeCaptureProperty(int32_t value, int32_t mask, int32_t setFlag);
-/* 37: digital type 43 or 44. */
+/* 37: digital type 43 or 44 (QUORVEL_DIGITAL_ISDBT_*). */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsISDBTDevice(const CaptureDeviceInfo *device);
 
 /* --- Device identity --------------------------------------------------- */

@@ -19,14 +19,30 @@
 //    handle deletes exactly the file it made and nothing that took its name.
 #include "platform/files.h"
 
+#include <stdlib.h>
 #include <windows.h>
+
+#include <new>
 
 namespace quorvel {
 namespace platform {
 
 namespace {
 
-HANDLE handleOf(intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+// What a tree directory holds on this side: the handle pinning the
+// directory, and the running search (INVALID_HANDLE_VALUE when none). The
+// open functions place it in the seam's bytes.
+struct TreeState {
+    HANDLE handle;
+    HANDLE search;
+};
+static_assert(sizeof(TreeState) <= sizeof(TreeDirectory::state), "a tree directory's state outgrows the seam's bytes");
+static_assert(alignof(TreeState) <= alignof(TreeDirectory), "a tree directory's state needs stricter alignment");
+
+TreeState &stateOf(TreeDirectory *dir) { return *std::launder(reinterpret_cast<TreeState *>(dir->state)); }
+const TreeState &stateOf(const TreeDirectory &dir) {
+    return *std::launder(reinterpret_cast<const TreeState *>(dir.state));
+}
 
 // Units a location is read into. A longer one is not compared, so what it
 // names stays.
@@ -89,7 +105,7 @@ bool leadsTo(HANDLE h, const Location &expected) {
 bool isEntryOf(HANDLE h, const TreeDirectory &parent, const Char *name) {
     for (Form form : kForms) {
         Location expected;
-        if (!locate(handleOf(parent.handle), form, &expected)) continue;
+        if (!locate(stateOf(parent).handle, form, &expected)) continue;
         DWORD n = expected.length;
         // Only a volume's root ends in a separator.
         if (expected.path[n - 1] != L'\\') expected.path[n++] = L'\\';
@@ -129,10 +145,7 @@ bool pinDirectory(const Char *path, TreeDirectory *out) {
         CloseHandle(h);
         return false;
     }
-    out->handle = reinterpret_cast<intptr_t>(h);
-    out->search = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
-    out->parent = 0;
-    out->volume = info.dwVolumeSerialNumber;
+    new (out->state) TreeState{h, INVALID_HANDLE_VALUE};
     return true;
 }
 
@@ -164,37 +177,40 @@ bool openTreeRoot(const Char *path, TreeDirectory *out) { return pinDirectory(pa
 
 bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char *childPath, TreeDirectory *out) {
     if (!pinDirectory(childPath, out)) return false;
-    if (isEntryOf(handleOf(out->handle), parent, name)) return true;
+    if (isEntryOf(stateOf(out).handle, parent, name)) return true;
     closeTreeDirectory(out);
     return false;
 }
 
 void closeTreeDirectory(TreeDirectory *dir) {
     findClose(dir);
-    if (dir->handle != 0) CloseHandle(handleOf(dir->handle));
-    dir->handle = 0;
+    TreeState &s = stateOf(dir);
+    if (s.handle != nullptr) CloseHandle(s.handle);
+    s.handle = nullptr;
 }
 
 bool findFirstEntry(TreeDirectory *dir, const Char *pattern, DirectoryEntry *entry) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return false;
-    dir->search = reinterpret_cast<intptr_t>(search);
+    stateOf(dir).search = search;
     takeEntry(found, entry);
     return true;
 }
 
 bool findNextEntry(TreeDirectory *dir, DirectoryEntry *entry) {
-    if (handleOf(dir->search) == INVALID_HANDLE_VALUE) return false;
+    const HANDLE search = stateOf(dir).search;
+    if (search == INVALID_HANDLE_VALUE) return false;
     WIN32_FIND_DATAW found;
-    if (!FindNextFileW(handleOf(dir->search), &found)) return false;
+    if (!FindNextFileW(search, &found)) return false;
     takeEntry(found, entry);
     return true;
 }
 
 void findClose(TreeDirectory *dir) {
-    if (handleOf(dir->search) != INVALID_HANDLE_VALUE) FindClose(handleOf(dir->search));
-    dir->search = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+    TreeState &s = stateOf(dir);
+    if (s.search != INVALID_HANDLE_VALUE) FindClose(s.search);
+    s.search = INVALID_HANDLE_VALUE;
 }
 
 void deleteTreeFile(const TreeDirectory &parent, const Char *name, const Char *childPath) {
@@ -224,9 +240,10 @@ int32_t removeTreeRoot(TreeDirectory *root, const Char *path) {
     Location expected;
     BY_HANDLE_FILE_INFORMATION pinned;
     bool known = false;
-    if (GetFileInformationByHandle(handleOf(root->handle), &pinned)) {
+    const HANDLE pin = stateOf(root).handle;
+    if (GetFileInformationByHandle(pin, &pinned)) {
         for (Form form : kForms) {
-            known = locate(handleOf(root->handle), form, &expected);
+            known = locate(pin, form, &expected);
             if (known) break;
         }
     }
@@ -246,6 +263,38 @@ int32_t removeTreeRoot(TreeDirectory *root, const Char *path) {
 uint32_t logicalDriveStrings(uint32_t capacity, Char *buffer) { return GetLogicalDriveStringsW(capacity, buffer); }
 
 uint32_t driveType(const Char *root) { return GetDriveTypeW(root); }
+
+bool readDriveRoots(DriveRoots *out) {
+    *out = DriveRoots{};
+    Char list[kDriveListUnits];
+    const DWORD units = GetLogicalDriveStringsW(kDriveListUnits, list);
+    if (units == 0 || units >= static_cast<DWORD>(kDriveListUnits)) return false;
+    list[units] = 0;
+    // The roots before the first empty one, where a walk of the list stops.
+    uint32_t count = 0;
+    for (DWORD pos = 0; pos < units && list[pos] != 0; pos += static_cast<DWORD>(lstrlenW(list + pos)) + 1) ++count;
+    out->list = static_cast<Char *>(malloc((units + 1) * sizeof(Char)));
+    out->types = static_cast<uint32_t *>(malloc((count + 1) * sizeof(uint32_t)));
+    if (out->list == nullptr || out->types == nullptr) {
+        freeDriveRoots(out);
+        return false;
+    }
+    for (DWORD i = 0; i <= units; ++i) out->list[i] = list[i];
+    out->units = units;
+    DWORD pos = 0;
+    for (uint32_t k = 0; k < count; ++k) {
+        out->types[k] = GetDriveTypeW(list + pos);
+        pos += static_cast<DWORD>(lstrlenW(list + pos)) + 1;
+    }
+    out->count = count;
+    return true;
+}
+
+void freeDriveRoots(DriveRoots *roots) {
+    free(roots->list);
+    free(roots->types);
+    *roots = DriveRoots{};
+}
 
 bool diskFreeSpaceEx(const Char *root, VolumeSpace *out) {
     ULARGE_INTEGER forCaller, total, totalFree;
