@@ -5,7 +5,7 @@
 #   Linux:   lib/libquorvel.so.<version>, its SONAME link and the link-time name
 #   Windows: bin/quorvel.dll, lib/libquorvel.dll.a (dlltool's, for MinGW),
 #            lib/quorvel.lib (for MSVC), share/quorvel/quorvel.def
-#   bin/quorvel[.exe]
+#   bin/quorvel[.exe] (with -DQUORVEL_TOOL=ON, the default of a top-level build)
 #   lib/cmake/Quorvel/QuorvelConfig.cmake, QuorvelConfigVersion.cmake
 #   lib/pkgconfig/quorvel.pc
 #
@@ -46,25 +46,29 @@ else()
   set(QUORVEL_MSVC_IMPLIB_NAME "")
   set(QUORVEL_SONAME "$<TARGET_SONAME_FILE_NAME:quorvel>")
   install(TARGETS quorvel LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  # The installed tool finds the library it came with, wherever the tree is.
-  set_target_properties(quorvel_tool PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  if(TARGET quorvel_tool)
+    # The installed tool finds the library it came with, wherever the tree is.
+    set_target_properties(quorvel_tool PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  endif()
 endif()
 set(QUORVEL_LIBRARY_NAME "$<TARGET_FILE_NAME:quorvel>")
-install(TARGETS quorvel_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET quorvel_tool)
+  install(TARGETS quorvel_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 # The template is configured twice: first for the install paths, made
 # relative to the prefix so the tree can be moved, then for the library's
 # file names, which only generator expressions know.
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/QuorvelConfig.cmake.in
-  ${CMAKE_BINARY_DIR}/package/QuorvelConfig.cmake.gen
+  ${PROJECT_BINARY_DIR}/package/QuorvelConfig.cmake.gen
   INSTALL_DESTINATION ${QUORVEL_CMAKE_DIR}
   PATH_VARS CMAKE_INSTALL_INCLUDEDIR CMAKE_INSTALL_LIBDIR QUORVEL_LIBRARY_DIR)
-file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/package/QuorvelConfig.cmake
-  INPUT ${CMAKE_BINARY_DIR}/package/QuorvelConfig.cmake.gen)
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/QuorvelConfigVersion.cmake
+file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/package/QuorvelConfig.cmake
+  INPUT ${PROJECT_BINARY_DIR}/package/QuorvelConfig.cmake.gen)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/QuorvelConfigVersion.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
-install(FILES ${CMAKE_BINARY_DIR}/package/QuorvelConfig.cmake
-              ${CMAKE_BINARY_DIR}/package/QuorvelConfigVersion.cmake
+install(FILES ${PROJECT_BINARY_DIR}/package/QuorvelConfig.cmake
+              ${PROJECT_BINARY_DIR}/package/QuorvelConfigVersion.cmake
   DESTINATION ${QUORVEL_CMAKE_DIR})
 
 # pkg-config: plain absolute paths, as users expect them from --cflags and
@@ -97,9 +101,9 @@ elseif(WIN32)
 else()
   set(QUORVEL_PC_LIBS "-L\${libdir} -lquorvel")
 endif()
-configure_file(${CMAKE_CURRENT_LIST_DIR}/quorvel.pc.in ${CMAKE_BINARY_DIR}/package/quorvel.pc.in @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/quorvel.pc.in ${PROJECT_BINARY_DIR}/package/quorvel.pc.in @ONLY)
 install(CODE "
   get_filename_component(QUORVEL_PC_INSTALLED_PREFIX \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
   string(REGEX REPLACE \"/$\" \"\" QUORVEL_PC_INSTALLED_PREFIX \"\${QUORVEL_PC_INSTALLED_PREFIX}\")
-  configure_file(\"${CMAKE_BINARY_DIR}/package/quorvel.pc.in\" \"${CMAKE_BINARY_DIR}/package/quorvel.pc\" @ONLY)")
-install(FILES ${CMAKE_BINARY_DIR}/package/quorvel.pc DESTINATION ${QUORVEL_PKGCONFIG_DIR})
+  configure_file(\"${PROJECT_BINARY_DIR}/package/quorvel.pc.in\" \"${PROJECT_BINARY_DIR}/package/quorvel.pc\" @ONLY)")
+install(FILES ${PROJECT_BINARY_DIR}/package/quorvel.pc DESTINATION ${QUORVEL_PKGCONFIG_DIR})

@@ -4,7 +4,9 @@
 
 namespace {
 
-bool isDvbFamily(int32_t type) { return type == 33 || type == 37 || type == 38; }
+bool isDvbFamily(int32_t type) {
+    return type == QUORVEL_DIGITAL_DVB_33 || type == QUORVEL_DIGITAL_DVB_37 || type == QUORVEL_DIGITAL_DVB_38;
+}
 
 }  // namespace
 
@@ -53,15 +55,15 @@ int32_t QUORVEL_CALL Quorvel_GetChannelListType(const CaptureDeviceInfo *device,
     if (coarseFlag != 0) return Quorvel_IsDigitalDevice(device) != 0 ? 10 : 1;
     if (device->isDigital == 0) return 2;
     switch (device->digitalType) {
-        case 33:
-        case 46: return 3;
-        case 37: return 4;
-        case 38: return 5;
-        case 40: return 6;
-        case 36: return 7;
-        case 41: return 8;
-        case 43:
-        case 44: return 9;
+        case QUORVEL_DIGITAL_DVB_33:
+        case QUORVEL_DIGITAL_TYPE_46: return 3;
+        case QUORVEL_DIGITAL_DVB_37: return 4;
+        case QUORVEL_DIGITAL_DVB_38: return 5;
+        case QUORVEL_DIGITAL_TYPE_40: return 6;
+        case QUORVEL_DIGITAL_ATSC: return 7;
+        case QUORVEL_DIGITAL_TDMB: return 8;
+        case QUORVEL_DIGITAL_ISDBT_43:
+        case QUORVEL_DIGITAL_ISDBT_44: return 9;
         default: return 0;
     }
 }
@@ -81,7 +83,8 @@ int32_t QUORVEL_CALL Quorvel_IsTDMBDevice(const CaptureDeviceInfo *device) {
 }
 
 int32_t QUORVEL_CALL Quorvel_IsISDBTDevice(const CaptureDeviceInfo *device) {
-    return device != nullptr && (device->digitalType == 43 || device->digitalType == 44);
+    return device != nullptr &&
+           (device->digitalType == QUORVEL_DIGITAL_ISDBT_43 || device->digitalType == QUORVEL_DIGITAL_ISDBT_44);
 }
 
 int32_t QUORVEL_CALL Quorvel_IsDeviceSupportSubtitle(const CaptureDeviceInfo *device, int32_t videoStandard,
@@ -89,13 +92,13 @@ int32_t QUORVEL_CALL Quorvel_IsDeviceSupportSubtitle(const CaptureDeviceInfo *de
     if (device == nullptr) return 0;
     if (device->isDigital != 0) {
         switch (device->digitalType) {
-            case 36: return 1;
-            case 32:
-            case 33:
-            case 37:
-            case 38:
-            case 43:
-            case 44: return forceFlag != 0 || suppressFlag == 0;
+            case QUORVEL_DIGITAL_ATSC: return 1;
+            case QUORVEL_DIGITAL_TYPE_32:
+            case QUORVEL_DIGITAL_DVB_33:
+            case QUORVEL_DIGITAL_DVB_37:
+            case QUORVEL_DIGITAL_DVB_38:
+            case QUORVEL_DIGITAL_ISDBT_43:
+            case QUORVEL_DIGITAL_ISDBT_44: return forceFlag != 0 || suppressFlag == 0;
             default: return 0;
         }
     }
@@ -127,12 +130,7 @@ int32_t QUORVEL_CALL Quorvel_MakeCaptureProperty(int32_t value, int32_t mask, in
     return static_cast<int32_t>(setFlag != 0 ? (v | m) : (v & ~m));
 }
 
-// Names that share one entry point. On Windows the export list makes the
-// alias; elsewhere the symbol itself does, so both names have one address.
-#if !defined(_WIN32)
-int32_t Quorvel_IsSupportScanFrequency(const CaptureDeviceInfo *device)
-    __attribute__((alias("Quorvel_IsDigitalDevice")));
-int32_t Quorvel_IsSupportLCN(const CaptureDeviceInfo *device) __attribute__((alias("Quorvel_IsDVBSubtitle")));
-#endif
+// Quorvel_IsSupportScanFrequency and Quorvel_IsSupportLCN are two of these
+// entry points under another name: quorvel.def's "A = B" lines make them.
 
 }  // extern "C"

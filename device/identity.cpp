@@ -100,9 +100,7 @@ int32_t QUORVEL_CALL Quorvel_GetVIDPID(const QuorvelChar *path, QuorvelChar *vid
     return 1;
 }
 
-#if !defined(_WIN32)
-int32_t Quorvel_IsSameAudioDevice(const CaptureDeviceInfo *device, const QuorvelChar *name, const QuorvelChar *path)
-    __attribute__((alias("Quorvel_IsSameVideoDevice")));
-#endif
+// Quorvel_IsSameAudioDevice is Quorvel_IsSameVideoDevice under another name:
+// quorvel.def's "A = B" line makes it.
 
 }  // extern "C"

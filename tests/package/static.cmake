@@ -1,5 +1,6 @@
 # cmake -DSOURCE=<source tree> -DBINARY=<scratch dir> -DGENERATOR=... [-DMAKE_PROGRAM=...]
-#       -DC_COMPILER=... -DCXX_COMPILER=... -DPKG_CONFIG=... -DVERSION=... -DLIBDIR=... -P static.cmake
+#       -DC_COMPILER=... -DCXX_COMPILER=... -DPKG_CONFIG=... -DVERSION=... -DLIBDIR=...
+#       [-DWERROR=ON] -P static.cmake
 # -DBUILD_SHARED_LIBS=OFF end to end: the source tree is configured, built
 # and installed as a static library, then the consumer programs are built
 # against it through find_package and through pkg-config, and run.
@@ -13,6 +14,9 @@ set(args -S "${SOURCE}" -B "${build}" -G "${GENERATOR}" -DBUILD_SHARED_LIBS=OFF 
   -DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}")
 if(MAKE_PROGRAM)
   list(APPEND args "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}")
+endif()
+if(WERROR)
+  list(APPEND args -DQUORVEL_WERROR=ON)
 endif()
 run("${CMAKE_COMMAND}" ${args})
 run("${CMAKE_COMMAND}" --build "${build}")
