@@ -17,14 +17,6 @@
 
 namespace {
 
-const char kGeo[] = "Control Panel\\International\\Geo";
-const char kInternational[] = "Control Panel\\International";
-
-std::string tuneSpaceKey(int tuneSpace, int suffix) {
-    return "Software\\Microsoft\\TV System Services\\TVAutoTune\\TS" + std::to_string(tuneSpace) + "-" +
-           std::to_string(suffix);
-}
-
 // ---- TV standard ----------------------------------------------------------
 
 TEST(TVStandard, BuiltInTableWithoutRegistry) {

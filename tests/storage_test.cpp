@@ -31,12 +31,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#if defined(_WIN32)
-const QuorvelChar kSep = L'\\';
-#else
-const QuorvelChar kSep = u'/';
-#endif
-
 // Units the root buffer of Quorvel_GetLargestDiskName must hold.
 constexpr int kRootUnits = QUORVEL_ROOT_UNITS;
 
@@ -77,8 +71,6 @@ bool rawFile(const U16String &p) {
 void rawRemoveFile(const U16String &p) { unlink(native(p).c_str()); }
 void rawRemoveDir(const U16String &p) { rmdir(native(p).c_str()); }
 #endif
-
-U16String repeat(char c, size_t n) { return u16(std::string(n, c)); }
 
 // =============================================================================
 // Quorvel_DeleteDir
@@ -280,14 +272,14 @@ TEST(DeleteDir, ChildPathsLongerThan519UnitsAreLeftInPlace) {
     TempDir dir;
     const U16String base = extended(dir.path());
     const U16String top = base + kSep + u16("tree");
-    const U16String a = top + kSep + repeat('a', 200);
+    const U16String a = top + kSep + repeat16(200, 'a');
     ASSERT_LT(a.size() + 1 + 40, 519u) << "temporary directory path too long for this case";
     // b's length chosen so that a name of 40 units gives a child path of 519.
     const size_t bName = 519 - 40 - 1 - a.size() - 1;
     ASSERT_LE(bName, 255u);
-    const U16String b = a + kSep + repeat('b', bName);
-    const U16String fits = b + kSep + repeat('f', 40);  // 519 units
-    const U16String over = b + kSep + repeat('o', 41);  // 520 units
+    const U16String b = a + kSep + repeat16(bName, 'b');
+    const U16String fits = b + kSep + repeat16(40, 'f');  // 519 units
+    const U16String over = b + kSep + repeat16(41, 'o');  // 520 units
     ASSERT_EQ(fits.size(), 519u);
     ASSERT_TRUE(rawMkdir(top));
     ASSERT_TRUE(rawMkdir(a));
@@ -316,7 +308,7 @@ TEST(DeleteDir, PathLongerThan519UnitsIsInvalidAndStays) {
     U16String path = extended(dir.path());
     std::vector<U16String> made;
     while (path.size() <= 519) {
-        path += kSep + repeat('d', 200);
+        path += kSep + repeat16(200, 'd');
         ASSERT_TRUE(rawMkdir(path));
         made.push_back(path);
     }
@@ -404,15 +396,15 @@ TEST(CreateTreeDirectory, PathLongerThan259UnitsFailsAndCreatesNothing) {
     TempDir dir;
     const U16String base = str(dir.path());
     ASSERT_LT(base.size() + 1 + 100 + 1, 259u);
-    const U16String parent = base + kSep + repeat('p', 100);
-    const U16String longest = parent + kSep + repeat('c', 259 - parent.size() - 1);
+    const U16String parent = base + kSep + repeat16(100, 'p');
+    const U16String longest = parent + kSep + repeat16(259 - parent.size() - 1, 'c');
     ASSERT_EQ(longest.size(), 259u);
-    const U16String tooLong = parent + kSep + repeat('c', 260 - parent.size() - 1);
+    const U16String tooLong = parent + kSep + repeat16(260 - parent.size() - 1, 'c');
     ASSERT_EQ(tooLong.size(), 260u);
 
     EXPECT_EQ(Quorvel_CreateTreeDirectory(tooLong.c_str()), -1);
     EXPECT_FALSE(rawExists(parent));
-    EXPECT_EQ(Quorvel_CreateTreeDirectory((tooLong + repeat('z', 500)).c_str()), -1);
+    EXPECT_EQ(Quorvel_CreateTreeDirectory((tooLong + repeat16(500, 'z')).c_str()), -1);
     EXPECT_FALSE(rawExists(parent));
 
     // At 259 units the attempt is made: the parent at least is created (the
@@ -486,12 +478,12 @@ TEST(FileProbes, NullPointers) {
 // the system as it is, and a file there is found, a free name usable.
 TEST(FileProbes, PathsLongerThan259Units) {
     TempDir dir;
-    const U16String parent = extended(dir.path()) + kSep + repeat('p', 200);
+    const U16String parent = extended(dir.path()) + kSep + repeat16(200, 'p');
     ASSERT_TRUE(rawMkdir(parent));
-    const U16String existing = parent + kSep + repeat('e', 100);
+    const U16String existing = parent + kSep + repeat16(100, 'e');
     ASSERT_GT(existing.size(), 300u);
     ASSERT_TRUE(rawFile(existing));
-    const U16String fresh = parent + kSep + repeat('f', 100);
+    const U16String fresh = parent + kSep + repeat16(100, 'f');
 
     EXPECT_EQ(Quorvel_IsFileExist(existing.c_str()), 1);
     EXPECT_EQ(Quorvel_IsInValidFileName(existing.c_str()), 0);
@@ -500,7 +492,7 @@ TEST(FileProbes, PathsLongerThan259Units) {
     EXPECT_EQ(Quorvel_IsInValidFileName(fresh.c_str()), 0);
     EXPECT_FALSE(rawExists(fresh));
     // Longer than any path the system takes: absent, and unusable.
-    const U16String endless = parent + kSep + repeat('x', 40000);
+    const U16String endless = parent + kSep + repeat16(40000, 'x');
     EXPECT_EQ(Quorvel_IsFileExist(endless.c_str()), 0);
     EXPECT_EQ(Quorvel_IsInValidFileName(endless.c_str()), 1);
 
@@ -536,7 +528,7 @@ TEST(FileProbes, NamesTheSystemCannotHoldAreInvalid) {
     TempDir dir;
     // A component longer than 255 bytes, and a lone surrogate that stands for
     // no byte.
-    const U16String longName = str(dir.path()) + kSep + repeat('n', 256);
+    const U16String longName = str(dir.path()) + kSep + repeat16(256, 'n');
     const U16String surrogate = str(dir.path()) + kSep + U16String(1, char16_t(0xD800)) + u".ts";
     const U16String lowSurrogate = str(dir.path()) + kSep + U16String(1, char16_t(0xDC10)) + u".ts";
     for (const U16String &path : {longName, surrogate, lowSurrogate}) {

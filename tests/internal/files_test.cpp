@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "support/temp_dir.h"
 #include "support/test_support.h"
+#include "support/wine.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -22,6 +23,8 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+#include "platform/posix/mount_table.h"
 #endif
 
 namespace {
@@ -44,13 +47,6 @@ uint32_t makeOddDirectory(const fs::path &p) {
     return 0x11;
 #endif
 }
-
-#if defined(_WIN32)
-bool underWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-#endif
 
 // --- MulDiv ----------------------------------------------------------------
 

@@ -1,7 +1,7 @@
 // The registry seam. The first tests run on both builds with the same
-// expected values: on Windows they read the real registry, on POSIX the
-// registry file that TestRegistry writes. The rest test the POSIX registry
-// file reader itself.
+// expected values: on Windows they read the scratch keys TestRegistry points
+// the roots at, on POSIX the registry file it writes. The rest test the POSIX
+// registry file reader itself, with the files and case tables of tests/data.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +13,9 @@
 #include "support/test_registry.h"
 #include "support/test_support.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -23,6 +25,7 @@
 
 #include "platform/posix/registry_file.h"
 #include "support/temp_dir.h"
+#include "support/test_data.h"
 #endif
 
 namespace {
@@ -88,20 +91,12 @@ std::string digits(size_t n) {
 
 const char kTestKey[] = "Software\\QuorvelTest";
 const char kValues[] = "Software\\QuorvelTest\\Values";
-const char kGeo[] = "Control Panel\\International\\Geo";
-const char kInternational[] = "Control Panel\\International";
-const char kTuneSpaces[] = "Software\\Microsoft\\TV System Services\\TVAutoTune\\";
-
-std::string tuneSpaceKey(const char *name) { return std::string(kTuneSpaces) + name; }
 
 // ---- Both builds: reads through the seam -------------------------------------
 
 // The registry every case of RegistrySeam.ReadsValuesAsTheSystemDoes reads.
 void populate(TestRegistry &reg) {
     const TestRoot user = TestRoot::CurrentUser, machine = TestRoot::LocalMachine;
-    reg.removeKey(user, kTestKey);
-    for (const char *ts : {"TS44-0", "TS44-1", "TS45-0", "TS45-1", "TS46-1"}) reg.removeKey(machine, tuneSpaceKey(ts));
-
     reg.setString(user, kValues, "Five", "5");
     reg.setBinary(user, kValues, "Eight", {1, 2, 3, 4, 5, 6, 7, 8});
     reg.setBinary(user, kValues, "Empty", {});
@@ -129,9 +124,9 @@ void populate(TestRegistry &reg) {
     reg.setString(user, kGeo, "Nation", "244");
     reg.setString(user, kInternational, "iCountry", "44");
 
-    reg.setDword(machine, tuneSpaceKey("TS44-0"), "VideoStandard", 0x10);
-    reg.setString(machine, tuneSpaceKey("TS44-1"), "VideoStandard", "5");
-    reg.createKey(machine, tuneSpaceKey("TS46-1"));
+    reg.setDword(machine, tuneSpaceKey(44, 0), "VideoStandard", 0x10);
+    reg.setString(machine, tuneSpaceKey(44, 1), "VideoStandard", "5");
+    reg.createKey(machine, tuneSpaceKey(46, 1));
 }
 
 struct SeamCase {
@@ -235,7 +230,6 @@ TEST(RegistrySeam, ReadsValuesAsTheSystemDoes) {
 
 TEST(RegistrySeam, AKeyOpenedTwiceGivesTheSameValues) {
     TestRegistry reg;
-    reg.removeKey(TestRoot::CurrentUser, kTestKey);
     reg.setString(TestRoot::CurrentUser, kValues, "Five", "5");
     RegistryKey a, b;
     ASSERT_TRUE(openRegistryKey(kUser, VALUES, &a));
@@ -256,12 +250,12 @@ TEST(RegistryFixture, UndoesItsChangesWhenItEnds) {
     const TestRoot user = TestRoot::CurrentUser, machine = TestRoot::LocalMachine;
     TestRegistry outer;
     outer.removeKey(user, kTestKey);
-    outer.removeKey(machine, tuneSpaceKey("TS47-1"));
+    outer.removeKey(machine, tuneSpaceKey(47, 1));
     outer.setString(user, kGeo, "Nation", "244");
     outer.setString(user, kGeo, "Extra", "kept");
     outer.setString(user, kInternational, "iCountry", "44");
     outer.removeValue(user, kInternational, "QuorvelAdded");
-    outer.setDword(machine, tuneSpaceKey("TS44-0"), "VideoStandard", 0x10);
+    outer.setDword(machine, tuneSpaceKey(44, 0), "VideoStandard", 0x10);
     outer.setBinary(user, "Software\\QuorvelTest\\Kept", "Bytes", {1, 2, 3});
     outer.setBinary(user, "Software\\QuorvelTest\\Kept\\Below", "", {9});
 
@@ -290,11 +284,11 @@ TEST(RegistryFixture, UndoesItsChangesWhenItEnds) {
         inner.removeKey(user, kGeo);
         inner.setString(user, kInternational, "iCountry", "1");
         inner.setString(user, kInternational, "QuorvelAdded", "x");
-        inner.removeValue(machine, tuneSpaceKey("TS44-0"), "VideoStandard");
+        inner.removeValue(machine, tuneSpaceKey(44, 0), "VideoStandard");
         inner.setDword(user, "Software\\QuorvelTest\\Kept", "Bytes", 9);
         inner.removeKey(user, "Software\\QuorvelTest\\Kept\\Below");
         inner.createKey(user, "Software\\QuorvelTest\\New\\Deeper");
-        inner.setDword(machine, tuneSpaceKey("TS47-1"), "VideoStandard", 1);
+        inner.setDword(machine, tuneSpaceKey(47, 1), "VideoStandard", 1);
         const std::vector<Read> during = state();
         ASSERT_EQ(during.size(), before.size());
         for (size_t i = 0; i < during.size(); ++i) {
@@ -324,13 +318,53 @@ TEST(RegistryFixture, LeavesTheRegistryAsItFoundIt) {
         reg.removeKey(TestRoot::CurrentUser, kInternational);
         reg.setString(TestRoot::CurrentUser, kGeo, "Nation", "1");
         reg.setString(TestRoot::CurrentUser, kInternational, "iCountry", "7");
-        reg.setDword(TestRoot::LocalMachine, tuneSpaceKey("TS44-0"), "VideoStandard", 3);
+        reg.setDword(TestRoot::LocalMachine, tuneSpaceKey(44, 0), "VideoStandard", 3);
         reg.createKey(TestRoot::CurrentUser, "Software\\QuorvelTest\\A\\B");
         EXPECT_EQ(readValue(kUser, U16("Control Panel\\International\\Geo"), U16("Nation"), 260).buffer[0], '1');
         EXPECT_FALSE(readValue(kUser, U16("Control Panel\\International"), U16("sCountry"), 260).read);
     }
     EXPECT_EQ(state(), before);
 }
+
+#if defined(_WIN32)
+// While a fixture lives, both roots are its scratch keys, empty at the
+// start, for the library as for the test; afterwards the roots are the
+// system's again and no scratch key is left.
+TEST(RegistryFixture, RootsAreEmptyScratchKeysRemovedAfterwards) {
+    auto subkeys = [](HKEY key) {
+        DWORD n = 0;
+        EXPECT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr),
+                  ERROR_SUCCESS);
+        return n;
+    };
+    auto scratchKeys = [] {
+        HKEY software = nullptr;
+        EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &software), ERROR_SUCCESS);
+        int found = 0;
+        wchar_t name[256];
+        for (DWORD i = 0, length = 256; RegEnumKeyExW(software, i, name, &length, nullptr, nullptr, nullptr,
+                                                       nullptr) == ERROR_SUCCESS;
+             ++i, length = 256) {
+            if (std::wstring(name, length).rfind(TestRegistry::scratchPrefix(), 0) == 0) ++found;
+        }
+        RegCloseKey(software);
+        return found;
+    };
+    const DWORD userKeys = subkeys(HKEY_CURRENT_USER);
+    EXPECT_GT(userKeys, 0u);
+    {
+        TestRegistry reg;
+        EXPECT_EQ(subkeys(HKEY_CURRENT_USER), 0u);
+        EXPECT_EQ(subkeys(HKEY_LOCAL_MACHINE), 0u);
+        reg.setString(TestRoot::CurrentUser, kValues, "Five", "5");
+        EXPECT_TRUE(readValue(kUser, VALUES, U16("Five"), 4).read);
+    }
+    EXPECT_EQ(subkeys(HKEY_CURRENT_USER), userKeys);
+    EXPECT_EQ(scratchKeys(), 0);
+    EXPECT_FALSE(readValue(kUser, VALUES, U16("Five"), 4).opened);
+}
+#endif
 
 #if !defined(_WIN32)
 
@@ -340,15 +374,6 @@ using quorvel::platform::findRegistryValue;
 using quorvel::platform::freeRegistryKey;
 using quorvel::platform::loadRegistryKey;
 using quorvel::platform::RegistryKeyValues;
-
-std::string utf16File(const std::u16string &text) {
-    std::string bytes = "\xff\xfe";
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<char>(c & 0xff));
-        bytes.push_back(static_cast<char>(c >> 8));
-    }
-    return bytes;
-}
 
 std::string utf8(const std::u16string &text) {
     std::string out;
@@ -376,18 +401,8 @@ std::string utf8(const std::u16string &text) {
     return out;
 }
 
-std::string utf16BigEndianFile(const std::u16string &text) {
-    std::string bytes = "\xfe\xff";
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<char>(c >> 8));
-        bytes.push_back(static_cast<char>(c & 0xff));
-    }
-    return bytes;
-}
-
-// A string value's bytes for any text.
 std::vector<uint8_t> sz16(const std::u16string &text) {
-    std::string bytes = utf16File(text).substr(2);
+    std::string bytes = utf16leFile(text).substr(2);
     std::vector<uint8_t> out(bytes.begin(), bytes.end());
     out.push_back(0);
     out.push_back(0);
@@ -418,97 +433,52 @@ Found lookUp(const std::string &file, RegistryRoot root, const char16_t *key, co
     return f;
 }
 
-constexpr uint32_t kSz = 1, kExpandSz = 2, kBinary = 3, kDword = 4, kMultiSz = 7;
+// A key or name cell of a table: "(null)" is no string at all.
+class Text {
+public:
+    explicit Text(const std::string &cell) : null_(cell == "(null)"), text_(unescape(cell)) {}
+    const char16_t *get() const { return null_ ? nullptr : text_.c_str(); }
 
-struct ValueCase {
-    const char16_t *line;
-    const char16_t *name;
-    bool found;
-    uint32_t type;
-    std::vector<uint8_t> data;
+private:
+    bool null_;
+    std::u16string text_;
 };
 
-// Each line stands in a key between two good values, which it must not
-// disturb; the same text is read as UTF-16LE and as UTF-8.
+bool yes(const DataRow &row, size_t column) {
+    EXPECT_TRUE(row.cells[column] == "yes" || row.cells[column] == "no") << row.where << ": " << row.cells[column];
+    return row.cells[column] == "yes";
+}
+
+// A data cell: "sz:TEXT", the bytes of a string value, or "hex:01,02".
+std::vector<uint8_t> cellBytes(const DataRow &row, size_t column) {
+    const std::string &cell = row.cells[column];
+    if (cell.rfind("sz:", 0) == 0) return sz16(unescape(cell.substr(3)));
+    EXPECT_EQ(cell.rfind("hex:", 0), 0u) << row.where << ": " << cell;
+    std::vector<uint8_t> out;
+    for (size_t at = 4; at + 1 < cell.size(); at += 3) {
+        out.push_back(static_cast<uint8_t>(std::stoul(cell.substr(at, 2), nullptr, 16)));
+    }
+    EXPECT_EQ(cell.size(), out.empty() ? 4 : 3 + 3 * out.size()) << row.where << ": " << cell;
+    return out;
+}
+
+// Each line of registry-values.tsv stands in a key between two good values,
+// which it must not disturb; the same text is read as UTF-16LE and as UTF-8.
 TEST(RegistryFile, ReadsEachKindOfValueLine) {
-    const ValueCase cases[] = {
-        {u"\"a\"=\"x\"", u"a", true, kSz, sz("x")},
-        {u"\"a\"=\"\"", u"a", true, kSz, sz("")},
-        {u"\"a\"=\"say \\\"hi\\\"\"", u"a", true, kSz, sz("say \"hi\"")},
-        {u"\"a\"=\"C:\\\\dir\\\\\"", u"a", true, kSz, sz("C:\\dir\\")},
-        {u"\"a\"=\"odd\\x\"", u"a", true, kSz, sz("odd\\x")},
-        {u"\"a\"=\"semi;colon\"", u"a", true, kSz, sz("semi;colon")},
-        {u"\"a\"=\"unterminated", u"a", false, 0, {}},
-        {u"\"a\"=\"ends in an escaped quote\\\"", u"a", false, 0, {}},
-        {u"\"a\"=\"x\" trailing", u"a", false, 0, {}},
-        {u"\"a\"=\"x\" ; comment", u"a", true, kSz, sz("x")},
-        {u"  \"a\" = \"x\"  ", u"a", true, kSz, sz("x")},
-        {u"\t\"a\"\t=\t\"x\"", u"a", true, kSz, sz("x")},
-        {u"\"q\\\"name\"=\"x\"", u"q\"name", true, kSz, sz("x")},
-        {u"\"back\\\\slash\"=\"x\"", u"back\\slash", true, kSz, sz("x")},
-        {u"\"A Name\"=\"x\"", u"a name", true, kSz, sz("x")},
-        {u"\"\u00e4\"=\"x\"", u"\u00c4", true, kSz, sz("x")},
-        {u"\"a\"=\"\u00e9\u20ac\U0001F600\"", u"a", true, kSz, sz16(u"\u00e9\u20ac\U0001F600")},
-        {u"@=\"d\"", nullptr, true, kSz, sz("d")},
-        {u"@=\"d\"", u"", true, kSz, sz("d")},
-        {u"@ = \"d\"", nullptr, true, kSz, sz("d")},
-        {u"\"\"=\"d\"", nullptr, true, kSz, sz("d")},
-        {u"@x=\"d\"", nullptr, false, 0, {}},
-        {u"\"a\"=dword:0000002c", u"a", true, kDword, {0x2c, 0, 0, 0}},
-        {u"\"a\"=DWORD:FFFFFFFF", u"a", true, kDword, {0xff, 0xff, 0xff, 0xff}},
-        {u"\"a\"=dword:12345678", u"a", true, kDword, {0x78, 0x56, 0x34, 0x12}},
-        {u"\"a\"=dword:2c ; note", u"a", true, kDword, {0x2c, 0, 0, 0}},
-        {u"\"a\"=dword:123456789", u"a", false, 0, {}},
-        {u"\"a\"=dword:", u"a", false, 0, {}},
-        {u"\"a\"=dword:2g", u"a", false, 0, {}},
-        {u"\"a\"=dword: 2c", u"a", false, 0, {}},
-        {u"\"a\"=dword:-1", u"a", false, 0, {}},
-        {u"\"a\"=hex:01,02,ff", u"a", true, kBinary, {1, 2, 0xff}},
-        {u"\"a\"=hex:", u"a", true, kBinary, {}},
-        {u"\"a\"=HEX:0A,0b", u"a", true, kBinary, {0x0a, 0x0b}},
-        {u"\"a\"=hex:01,02,", u"a", true, kBinary, {1, 2}},
-        {u"\"a\"=hex: 01 , 02 ", u"a", true, kBinary, {1, 2}},
-        {u"\"a\"=hex:1,a", u"a", true, kBinary, {1, 0x0a}},
-        {u"\"a\"=hex:01,02 ; note", u"a", true, kBinary, {1, 2}},
-        {u"\"a\"=hex:,", u"a", false, 0, {}},
-        {u"\"a\"=hex:01,,02", u"a", false, 0, {}},
-        {u"\"a\"=hex:01 02", u"a", false, 0, {}},
-        {u"\"a\"=hex:001", u"a", false, 0, {}},
-        {u"\"a\"=hex:0g", u"a", false, 0, {}},
-        {u"\"a\"=hex:01,\\x", u"a", false, 0, {}},
-        {u"\"a\"=hex(2):25,00,00,00", u"a", true, kExpandSz, {0x25, 0, 0, 0}},
-        {u"\"a\"=hex(7):61,00,00,00,00,00", u"a", true, kMultiSz, {0x61, 0, 0, 0, 0, 0}},
-        {u"\"a\"=hex(b):01,00,00,00,00,00,00,00", u"a", true, 11, {1, 0, 0, 0, 0, 0, 0, 0}},
-        {u"\"a\"=hex(1):61,00", u"a", true, kSz, {0x61, 0}},
-        {u"\"a\"=hex(0):", u"a", true, 0, {}},
-        {u"\"a\"=hex(FFFFFFFF):01", u"a", true, 0xffffffffu, {1}},
-        {u"\"a\"=hex(100000000):01", u"a", false, 0, {}},
-        {u"\"a\"=hex():01", u"a", false, 0, {}},
-        {u"\"a\"=hex(2:01", u"a", false, 0, {}},
-        {u"\"a\"=hex(2)01", u"a", false, 0, {}},
-        {u"\"a\"=hexa:01", u"a", false, 0, {}},
-        {u"\"a\"=str:x", u"a", false, 0, {}},
-        {u"\"a\"=-", u"a", false, 0, {}},
-        {u"\"a\"=- x", u"a", false, 0, {}},
-        {u"\"a\"=", u"a", false, 0, {}},
-        {u"\"a\"", u"a", false, 0, {}},
-        {u"\"a\"x=\"1\"", u"a", false, 0, {}},
-        {u"\"a", u"a", false, 0, {}},
-        {u"a=\"1\"", u"a", false, 0, {}},
-    };
-    for (const ValueCase &c : cases) {
-        std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n"
-                              u"\"before\"=\"1\"\r\n";
-        text += c.line;
-        text += u"\r\n\"after\"=\"2\"\r\n";
-        for (const std::string &file : {utf16File(text), utf8(text)}) {
-            SCOPED_TRACE(utf8(c.line) + (file[0] == '\xff' ? " (UTF-16LE)" : " (UTF-8)"));
-            Found f = lookUp(file, kUser, u"T", c.name);
+    for (const DataRow &row : readTable("registry-values.tsv", 5)) {
+        const std::u16string line = unescape(row.cells[0]);
+        const Text name(row.cells[1]);
+        const bool found = yes(row, 2);
+        const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n"
+                                    u"\"before\"=\"1\"\r\n" + line + u"\r\n\"after\"=\"2\"\r\n";
+        for (const std::string &file : {utf16leFile(text), utf8(text)}) {
+            SCOPED_TRACE(row.where + " " + utf8(line) + (file[0] == '\xff' ? " (UTF-16LE)" : " (UTF-8)"));
+            Found f = lookUp(file, kUser, u"T", name.get());
             EXPECT_TRUE(f.key);
-            EXPECT_EQ(f.value, c.found);
-            if (c.found) {
-                EXPECT_EQ(f.type, c.type);
-                EXPECT_EQ(f.data, c.data);
+            EXPECT_EQ(f.value, found);
+            if (found) {
+                EXPECT_EQ(f.type, std::stoull(row.cells[3]));
+                EXPECT_EQ(f.data, cellBytes(row, 4));
             }
             EXPECT_EQ(lookUp(file, kUser, u"T", u"before").data, sz("1"));
             EXPECT_EQ(lookUp(file, kUser, u"T", u"after").data, sz("2"));
@@ -516,262 +486,43 @@ TEST(RegistryFile, ReadsEachKindOfValueLine) {
     }
 }
 
-struct FileCase {
-    const char *what;
-    std::string file;
-    const char16_t *name;
-    bool key;
-    bool value;
-    std::vector<uint8_t> data;
-};
+// The look-ups of registry-lookups.tsv in the files whose names start with
+// `prefix`.
+void checkLookUps(const std::string &prefix) {
+    int rows = 0;
+    for (const DataRow &row : readTable("registry-lookups.tsv", 7)) {
+        if (row.cells[0].rfind(prefix, 0) != 0) continue;
+        ++rows;
+        SCOPED_TRACE(row.where);
+        const Text key(row.cells[2]), name(row.cells[3]);
+        EXPECT_TRUE(row.cells[1] == "HKCU" || row.cells[1] == "HKLM") << row.cells[1];
+        Found f = lookUp(readData("registry/" + row.cells[0]), row.cells[1] == "HKLM" ? kMachine : kUser, key.get(),
+                         name.get());
+        EXPECT_EQ(f.key, yes(row, 4));
+        EXPECT_EQ(f.value, yes(row, 5));
+        EXPECT_EQ(f.data, cellBytes(row, 6));
+    }
+    EXPECT_GT(rows, 0) << "no look-ups in " << prefix;
+}
 
 // Key T under the current user, in each format and encoding.
-TEST(RegistryFile, AcceptsBothFormatsInTheirEncodings) {
-    const std::u16string v5 = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n";
-    const std::string r4 = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n";
-    const FileCase cases[] = {
-        {"version 5, UTF-16LE", utf16File(v5 + u"\"a\"=\"caf\u00e9\"\r\n"), u"a", true, true, sz16(u"caf\u00e9")},
-        {"version 5, UTF-8", utf8(v5) + "\"a\"=\"caf\xc3\xa9\"\r\n", u"a", true, true, sz16(u"caf\u00e9")},
-        {"version 5, UTF-8 with a byte-order mark", "\xef\xbb\xbf" + utf8(v5) + "\"a\"=\"x\"\r\n", u"a", true, true,
-         sz("x")},
-        {"REGEDIT4, UTF-8", r4 + "\"a\"=\"caf\xc3\xa9\"\r\n", u"a", true, true, sz16(u"caf\u00e9")},
-        {"REGEDIT4, Latin-1", r4 + "\"a\"=\"caf\xe9\"\r\n", u"a", true, true, sz16(u"caf\u00e9")},
-        {"REGEDIT4 in UTF-16LE", utf16File(u"REGEDIT4\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n"), u"a", true, true, sz("x")},
-        {"bytes that are not UTF-8 read as Latin-1", utf8(v5) + "\"a\"=\"\xed\xa0\x80|\xe2\x82\"\r\n", u"a", true,
-         true, sz16(u"\u00ed\u00a0\u0080|\u00e2\u0082")},
-        {"REGEDIT4 expandable strings are 8-bit text", r4 + "\"a\"=hex(2):25,41,c3,a9,00\r\n", u"a", true, true,
-         {0x25, 0, 0x41, 0, 0xe9, 0, 0, 0}},
-        {"REGEDIT4 multi-strings are 8-bit text", r4 + "\"a\"=hex(7):61,00,62,00,00\r\n", u"a", true, true,
-         {0x61, 0, 0, 0, 0x62, 0, 0, 0, 0, 0}},
-        {"REGEDIT4 other hex data stays as written", r4 + "\"a\"=hex(1):61,00\r\n", u"a", true, true, {0x61, 0}},
-        {"version 5 expandable strings stay as written", utf8(v5) + "\"a\"=hex(2):25,00\r\n", u"a", true, true,
-         {0x25, 0}},
-        {"blank lines before the header", "\r\n  \r\n\tREGEDIT4  \r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", true, true,
-         sz("x")},
-        {"LF line ends", "REGEDIT4\n[HKCU\\T]\n\"a\"=\"x\"\n\"b\"=\"y\"\n", u"b", true, true, sz("y")},
-        {"CR line ends", "REGEDIT4\r[HKCU\\T]\r\"a\"=\"x\"\r\"b\"=\"y\"\r", u"b", true, true, sz("y")},
-        {"no line end at the end", "REGEDIT4\r\n[HKCU\\T]\r\n\"a\"=\"x\"", u"a", true, true, sz("x")},
-        {"half a unit at the end of UTF-16LE", utf16File(v5 + u"\"a\"=\"x\"") + "\x0a", u"a", true, true, sz("x")},
-        {"an older header", "Windows Registry Editor Version 4.00\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", false,
-         false, {}},
-        {"a header in other case", "regedit4\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", false, false, {}},
-        {"a longer header", "REGEDIT45\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", false, false, {}},
-        {"no header", "[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", false, false, {}},
-        {"a comment before the header", ";x\r\nREGEDIT4\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n", u"a", false, false, {}},
-        {"UTF-16 big-endian", utf16BigEndianFile(u"REGEDIT4\r\n[HKCU\\T]\r\n\"a\"=\"x\"\r\n"), u"a", false, false,
-         {}},
-        {"UTF-16LE without its byte-order mark", utf16File(v5).substr(2), u"a", false, false, {}},
-        {"an empty file", "", u"a", false, false, {}},
-        {"a byte-order mark alone", "\xff\xfe", u"a", false, false, {}},
-        {"a header alone", "REGEDIT4", u"a", false, false, {}},
-    };
-    for (const FileCase &c : cases) {
-        SCOPED_TRACE(c.what);
-        Found f = lookUp(c.file, kUser, u"T", c.name);
-        EXPECT_EQ(f.key, c.key);
-        EXPECT_EQ(f.value, c.value);
-        EXPECT_EQ(f.data, c.data);
-    }
-}
+TEST(RegistryFile, AcceptsBothFormatsInTheirEncodings) { checkLookUps("formats/"); }
 
-struct LookUpCase {
-    RegistryRoot root;
-    const char16_t *key;
-    const char16_t *name;
-    bool key_found;
-    bool value_found;
-    std::vector<uint8_t> data;
-};
+TEST(RegistryFile, FindsKeysByRootAndPath) { checkLookUps("keys.reg"); }
 
-void checkLookUps(const std::string &file, const std::vector<LookUpCase> &cases) {
-    for (const LookUpCase &c : cases) {
-        SCOPED_TRACE(utf8(c.key != nullptr ? c.key : u"(null)") + " / " + utf8(c.name != nullptr ? c.name : u"(null)"));
-        Found f = lookUp(file, c.root, c.key, c.name);
-        EXPECT_EQ(f.key, c.key_found);
-        EXPECT_EQ(f.value, c.value_found);
-        EXPECT_EQ(f.data, c.data);
-    }
-}
+TEST(RegistryFile, AppliesDeletionsInFileOrder) { checkLookUps("deletions.reg"); }
 
-TEST(RegistryFile, FindsKeysByRootAndPath) {
-    const std::u16string text =
-        u"Windows Registry Editor Version 5.00\r\n"
-        u"\"orphan\"=\"before any key\"\r\n"
-        u"[HKEY_CURRENT_USER\\Software\\Long]\r\n\"a\"=\"long\"\r\n"
-        u"[HKCU\\Software\\Short]\r\n\"a\"=\"short\"\r\n"
-        u"[hkcu\\Software\\Lower]\r\n\"a\"=\"lower\"\r\n"
-        u"[HKEY_LOCAL_MACHINE\\Software\\Machine]\r\n\"a\"=\"lm\"\r\n"
-        u"[HKLM\\Software\\MachineShort]\r\n\"a\"=\"lms\"\r\n"
-        u"[HKEY_CLASSES_ROOT\\Software\\Long]\r\n\"b\"=\"classes\"\r\n"
-        u"[HKEY_BOGUS\\Software\\Long]\r\n\"c\"=\"bogus root\"\r\n"
-        u"[HKCU\\Software\\Long\r\n\"d\"=\"unclosed\"\r\n"
-        u"[HKCU\\Software\\Long] trailing\r\n\"e\"=\"trailing text\"\r\n"
-        u"[ HKCU\\Software\\Long]\r\n\"f\"=\"blank before the root\"\r\n"
-        u"[HKCU\\Software\\Long] ; comment\r\n\"g\"=\"commented\"\r\n"
-        u"[HKEY_CURRENT_USER\\Software\\\\Doubled\\\\]\r\n\"a\"=\"doubled\"\r\n"
-        u"[HKEY_CURRENT_USER\\Software\\Deep\\Er\\Est]\r\n\"a\"=\"deep\"\r\n"
-        u"[HKEY_CURRENT_USER\\Software\\AB]\r\n\"a\"=\"ab\"\r\n"
-        u"[HKEY_CURRENT_USER]\r\n\"a\"=\"root\"\r\n"
-        u"[HKEY_CURRENT_USER\\Software\\Mixed]\r\n\"a\"=\"first\"\r\n\"b\"=\"only\"\r\n"
-        u"[HKEY_CURRENT_USER\\software\\MIXED]\r\n\"A\"=dword:00000001\r\n"
-        u"[HKEY_CURRENT_USER\\Software\\Brackets]x]\r\n\"a\"=\"brackets\"\r\n";
-    checkLookUps(utf16File(text),
-                 {
-                     {kUser, u"Software\\Long", u"a", true, true, sz("long")},
-                     {kUser, u"Software\\Long", u"b", true, false, {}},
-                     {kUser, u"Software\\Long", u"c", true, false, {}},
-                     {kUser, u"Software\\Long", u"d", true, false, {}},
-                     {kUser, u"Software\\Long", u"e", true, false, {}},
-                     {kUser, u"Software\\Long", u"f", true, false, {}},
-                     {kUser, u"Software\\Long", u"g", true, true, sz("commented")},
-                     {kUser, u"Software\\Long\\", u"a", true, true, sz("long")},
-                     {kUser, u"\\Software\\Long", u"a", false, false, {}},
-                     {kUser, u"Software\\Short", u"a", true, true, sz("short")},
-                     {kUser, u"SOFTWARE\\LOWER", u"a", true, true, sz("lower")},
-                     {kMachine, u"Software\\Machine", u"a", true, true, sz("lm")},
-                     {kUser, u"Software\\Machine", u"a", false, false, {}},
-                     {kMachine, u"Software\\MachineShort", u"a", true, true, sz("lms")},
-                     {kMachine, u"Software\\Long", u"b", false, false, {}},
-                     {kUser, u"Software\\Doubled", u"a", true, true, sz("doubled")},
-                     {kUser, u"Software", u"a", true, false, {}},
-                     {kUser, u"Software\\Deep", u"a", true, false, {}},
-                     {kUser, u"Software\\Deep\\Er", u"a", true, false, {}},
-                     {kUser, u"Software\\Deep\\Er\\Est", u"a", true, true, sz("deep")},
-                     {kUser, u"Software\\De", u"a", false, false, {}},
-                     {kUser, u"Software\\Deep\\Er\\Est\\Er", u"a", false, false, {}},
-                     {kUser, u"Software\\A", u"a", false, false, {}},
-                     {kUser, u"", u"a", true, true, sz("root")},
-                     {kUser, nullptr, u"a", true, true, sz("root")},
-                     {kUser, nullptr, u"orphan", true, false, {}},
-                     {kMachine, u"", u"a", true, false, {}},
-                     {kUser, u"Software\\Mixed", u"a", true, true, {1, 0, 0, 0}},
-                     {kUser, u"Software\\Mixed", u"b", true, true, sz("only")},
-                     {kUser, u"Software\\Brackets]x", u"a", true, true, sz("brackets")},
-                 });
-}
-
-TEST(RegistryFile, AppliesDeletionsInFileOrder) {
-    const std::string file =
-        "REGEDIT4\r\n"
-        "[HKCU\\A]\r\n\"v\"=\"1\"\r\n\"gone\"=\"x\"\r\n\"back\"=\"old\"\r\n"
-        "[HKCU\\A\\B]\r\n\"v\"=\"2\"\r\n"
-        "[HKCU\\A\\B\\C]\r\n\"v\"=\"3\"\r\n"
-        "[HKCU\\A\\BC]\r\n\"v\"=\"bc\"\r\n"
-        "[HKCU\\Other]\r\n\"v\"=\"o\"\r\n"
-        "[HKCU\\Z\\Y]\r\n\"v\"=\"z\"\r\n"
-        "[HKCU\\A]\r\n\"gone\"=-\r\n\"back\"=-\r\n\"back\"=\"new\"\r\n\"never\"=-\r\n"
-        "[-HKCU\\A\\B]\r\n\"v\"=\"after a deletion line\"\r\n"
-        "[-HKCU\\Missing]\r\n"
-        "[-HKCU\\A\\B\\C]\r\n"
-        "[HKCU\\A\\B\\C]\r\n\"w\"=\"recreated\"\r\n"
-        "[-HKCU\\Other]\r\n[HKCU\\Other]\r\n"
-        "[-hkcu\\z]\r\n"
-        "[-HKCU]\r\n[-HKEY_CURRENT_USER\\]\r\n"
-        "[-HKLM\\A]\r\n";
-    checkLookUps(file, {
-                           {kUser, u"A", u"v", true, true, sz("1")},
-                           {kUser, u"A", u"gone", true, false, {}},
-                           {kUser, u"A", u"back", true, true, sz("new")},
-                           {kUser, u"A", u"never", true, false, {}},
-                           {kUser, u"A\\B", u"v", true, false, {}},
-                           {kUser, u"A\\B\\C", u"v", true, false, {}},
-                           {kUser, u"A\\B\\C", u"w", true, true, sz("recreated")},
-                           {kUser, u"A\\BC", u"v", true, true, sz("bc")},
-                           {kUser, u"Other", u"v", true, false, {}},
-                           {kUser, u"Z", u"v", false, false, {}},
-                           {kUser, u"Z\\Y", u"v", false, false, {}},
-                           {kUser, u"Missing", u"v", false, false, {}},
-                           {kUser, u"", u"v", true, false, {}},
-                       });
-}
-
-TEST(RegistryFile, SkipsCommentsAndMalformedLines) {
-    const std::string file =
-        "REGEDIT4\r\n"
-        "; a comment\r\n"
-        "   ; an indented comment\r\n"
-        "[HKCU\\M]\r\n"
-        "\"good1\"=\"1\"\r\n"
-        "; \"commented\"=\"out\"\r\n"
-        "a line of another kind\r\n"
-        "=\"no name\"\r\n"
-        "\"bad1\"=\"unterminated\r\n"
-        "\"bad2\"=hex:01,zz,\\\r\n"
-        "  \"taken along\"=\"as part of bad2\"\r\n"
-        "\"good2\"=\"2\"\r\n"
-        "\"bad3\"=dword:1 2\r\n"
-        "\"bad4\"=hex:01,\\\r\n"
-        "  02,\\\r\n"
-        "  zz\r\n"
-        "\"good3\"=\"3\"\r\n"
-        "\"bad5\"=\"abc\\\r\n"
-        "def\"\r\n"
-        "\"good4\"=\"4\"\r\n"
-        "\"bad6\"=hex:01,\\\r\n"
-        "[HKCU\\Lost]\r\n"
-        "\"good5\"=hex:01,\\\r\n"
-        "  02,\\  \r\n"
-        "\t03\r\n"
-        "[\r\n"
-        "\"after1\"=\"x\"\r\n"
-        "[HKCU\\M]\r\n"
-        "[]\r\n"
-        "\"after2\"=\"x\"\r\n"
-        "[HKCU\\M]\r\n"
-        "[-]\r\n"
-        "\"after3\"=\"x\"\r\n";
-    checkLookUps(file, {
-                           {kUser, u"M", u"good1", true, true, sz("1")},
-                           {kUser, u"M", u"good2", true, true, sz("2")},
-                           {kUser, u"M", u"good3", true, true, sz("3")},
-                           {kUser, u"M", u"good4", true, true, sz("4")},
-                           {kUser, u"M", u"good5", true, true, {1, 2, 3}},
-                           {kUser, u"M", u"commented", true, false, {}},
-                           {kUser, u"M", u"bad1", true, false, {}},
-                           {kUser, u"M", u"bad2", true, false, {}},
-                           {kUser, u"M", u"taken along", true, false, {}},
-                           {kUser, u"M", u"bad3", true, false, {}},
-                           {kUser, u"M", u"bad4", true, false, {}},
-                           {kUser, u"M", u"bad5", true, false, {}},
-                           {kUser, u"M", u"bad6", true, false, {}},
-                           {kUser, u"Lost", u"good5", false, false, {}},
-                           {kUser, u"M", u"after1", true, false, {}},
-                           {kUser, u"M", u"after2", true, false, {}},
-                           {kUser, u"M", u"after3", true, false, {}},
-                       });
-}
+TEST(RegistryFile, SkipsCommentsAndMalformedLines) { checkLookUps("malformed.reg"); }
 
 TEST(RegistryFile, JoinsContinuedHexData) {
-    const struct {
-        const char *what;
-        std::string data;  // after "a"=
-        bool found;
-        std::vector<uint8_t> bytes;
-    } cases[] = {
-        {"two lines", "hex:01,02,\\\r\n  03,04", true, {1, 2, 3, 4}},
-        {"three lines", "hex:01,\\\r\n  02,\\\r\n  03", true, {1, 2, 3}},
-        {"blanks after the backslash", "hex:01,\\ \t\r\n  02", true, {1, 2}},
-        {"LF line ends", "hex:01,\\\n02", true, {1, 2}},
-        {"a break before the comma", "hex:01\\\r\n,02", true, {1, 2}},
-        {"a break right after the colon", "hex(7):\\\r\n  61,00,00,00", true, {0x61, 0, 0, 0}},
-        {"an empty line ends the data", "hex:01,\\\r\n\r\n", true, {1}},
-        {"a break inside a byte", "hex:0\\\r\n1", false, {}},
-        {"the file ends inside the value", "hex:01,02,\\", false, {}},
-        {"the file ends after the break", "hex:01,02,\\\r\n", false, {}},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        for (bool utf16 : {false, true}) {
-            std::string text = "Windows Registry Editor Version 5.00\r\n[HKCU\\T]\r\n\"a\"=" + c.data;
-            std::string file = text;
-            if (utf16) {
-                std::u16string wide(text.begin(), text.end());
-                file = utf16File(wide);
-            }
+    for (const DataRow &row : readTable("registry-continued.tsv", 3)) {
+        SCOPED_TRACE(row.where);
+        const std::u16string text = u"Windows Registry Editor Version 5.00\r\n[HKCU\\T]\r\n\"a\"=" + unescape(row.cells[0]);
+        for (const std::string &file : {utf8(text), utf16leFile(text)}) {
             Found f = lookUp(file, kUser, u"T", u"a");
             EXPECT_TRUE(f.key);
-            EXPECT_EQ(f.value, c.found);
-            EXPECT_EQ(f.data, c.bytes);
+            EXPECT_EQ(f.value, yes(row, 1));
+            EXPECT_EQ(f.data, cellBytes(row, 2));
         }
     }
 }
@@ -802,7 +553,7 @@ TEST(RegistryFile, ReadsWhatATruncatedFileHolds) {
         std::vector<size_t> starts, ends;
         for (const Piece &p : pieces) {
             starts.push_back(file.size());
-            file += utf16 ? utf16File(p.text).substr(2) : utf8(p.text);
+            file += utf16 ? utf16leFile(p.text).substr(2) : utf8(p.text);
             ends.push_back(file.size());
         }
         for (size_t cut = 0; cut <= file.size(); ++cut) {
@@ -832,7 +583,7 @@ TEST(RegistryFile, SurvivesDamagedFiles) {
     const std::u16string text =
         u"Windows Registry Editor Version 5.00\r\n[HKCU\\T]\r\n\"s\"=\"str\\\\ing\"\r\n@=dword:0000002c\r\n"
         u"\"b\"=hex:01,02,\\\r\n  03\r\n\"m\"=hex(7):61,00,00,00\r\n[-HKCU\\T\\U]\r\n[HKCU\\T\\U]\r\n\"x\"=-\r\n";
-    const std::string seeds[] = {utf16File(text), utf8(text), "REGEDIT4\r\n" + utf8(text.substr(38))};
+    const std::string seeds[] = {utf16leFile(text), utf8(text), "REGEDIT4\r\n" + utf8(text.substr(38))};
     uint32_t state = 12345;
     auto random = [&state] {
         state = state * 1103515245u + 12345u;
@@ -1096,7 +847,7 @@ TEST_F(RegistryEnvironment, TheFixtureWritesVersion5InUtf16) {
         u"11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\r\n"
         u"  11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,11,\\\r\n"
         u"  11,11,11,11,11,11,11,11,11,11\r\n@=\"\\\\\\\"\"\r\n\r\n";
-    EXPECT_EQ(bytes, utf16File(expected));
+    EXPECT_EQ(bytes, utf16leFile(expected));
     Read b = readValue(kMachine, u"K", u"b", 60);
     EXPECT_TRUE(b.read);
     EXPECT_EQ(b.size, 60u);

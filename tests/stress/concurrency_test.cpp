@@ -25,12 +25,6 @@ namespace fs = std::filesystem;
 
 constexpr int kThreads = 6;
 
-#if defined(_WIN32)
-const QuorvelChar kSep = L'\\';
-#else
-const QuorvelChar kSep = u'/';
-#endif
-
 // Runs body(thread) on kThreads threads at once, each with its own list of
 // mismatches, and reports them all once every thread has finished.
 void runThreads(const std::function<void(int, std::vector<std::string> &)> &body) {
@@ -60,8 +54,6 @@ void compare(const std::vector<int32_t> &expected, const std::vector<int32_t> &g
         }
     }
 }
-
-std::string narrow(const U16String &s) { return std::string(s.begin(), s.end()); }
 
 // ---- Device queries and identity ---------------------------------------------
 
@@ -188,9 +180,9 @@ TEST(Concurrency, VidPidIntoPerThreadBuffers) {
             for (size_t i = 0; i < paths.size(); ++i) {
                 const IdAnswer a = idAnswer(paths[i]);
                 if (a.result != expected[i].result || a.vid != expected[i].vid || a.pid != expected[i].pid) {
-                    failures.emplace_back("identifiers of " + narrow(paths[i]) + ": " + narrow(a.vid) + "/" +
-                                       narrow(a.pid) + ", expected " + narrow(expected[i].vid) + "/" +
-                                       narrow(expected[i].pid));
+                    failures.emplace_back("identifiers of " + show(paths[i]) + ": " + show(a.vid) + "/" +
+                                          show(a.pid) + ", expected " + show(expected[i].vid) + "/" +
+                                          show(expected[i].pid));
                 }
             }
         }
@@ -198,11 +190,6 @@ TEST(Concurrency, VidPidIntoPerThreadBuffers) {
 }
 
 // ---- Region and broadcast settings ------------------------------------------
-
-std::string tuneSpaceKey(int tuneSpace, int suffix) {
-    return "Software\\Microsoft\\TV System Services\\TVAutoTune\\TS" + std::to_string(tuneSpace) + "-" +
-           std::to_string(suffix);
-}
 
 const char kSettings[] =
     "[Country]\r\n"
@@ -342,7 +329,7 @@ TEST(Concurrency, DiskSpaceAndLargestDisk) {
             }
             const U16String root(buffer.data());
             if (root.empty() || Quorvel_GetFreeDiskSpace(root.c_str()) <= 0) {
-                failures.emplace_back("largest disk gave \"" + narrow(root) + "\", which has no room");
+                failures.emplace_back("largest disk gave " + show(root) + ", which has no room");
             }
             if (Quorvel_GetFreeDiskSpace(here.c_str()) <= 0) failures.emplace_back("no room in the temporary directory");
             const int32_t gone = Quorvel_GetFreeDiskSpace(missing.c_str());

@@ -1,21 +1,23 @@
-// Registry contents for a test, the same calls on both builds.
+// Registry contents for a test, the same calls on both builds. Both start
+// from an empty registry, and nothing of a test's changes outlives its
+// fixture.
 //
-// Windows: the calls change the real registry (under Wine, the throw-away
-// prefix's), and the destructor puts back everything they changed: keys it
-// created are deleted, values and keys it changed or removed are restored.
-// The registry starts as the system has it, so a test that needs a key or
-// value to be absent removes it first.
+// Windows: the fixture creates scratch keys below HKEY_CURRENT_USER\Software
+// and points HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE at them for the whole
+// process (RegOverridePredefKey), so the library under test reads them too;
+// the destructor points the roots back and deletes the scratch keys.
 //
-// POSIX: the registry starts empty. After each call the fixture rewrites a
-// registry file ("Windows Registry Editor Version 5.00", UTF-16LE) in a
-// temporary directory and points QUORVEL_REGISTRY_FILE at it; the destructor
-// puts the variable back as it was and deletes the file.
+// POSIX: after each call the fixture rewrites a registry file ("Windows
+// Registry Editor Version 5.00", UTF-16LE) in a temporary directory and
+// points QUORVEL_REGISTRY_FILE at it; the destructor puts the variable back
+// as it was and deletes the file.
 //
 // Keys are paths below the root with backslashes, e.g.
 // "Control Panel\\International\\Geo"; keys and names are UTF-8 and matched
 // without regard to ASCII case; an empty name is the key's default value.
-// Setting a value creates its key and the keys above it. Fixtures may nest;
-// each undoes its own changes.
+// Setting a value creates its key and the keys above it. Fixtures may nest:
+// an inner one starts from the outer one's registry and undoes its own
+// changes.
 #ifndef QUORVEL_TESTS_TEST_REGISTRY_H
 #define QUORVEL_TESTS_TEST_REGISTRY_H
 
@@ -28,20 +30,48 @@
 
 enum class TestRoot { CurrentUser, LocalMachine };
 
+// Keys the library reads.
+inline const char kGeo[] = "Control Panel\\International\\Geo";
+inline const char kInternational[] = "Control Panel\\International";
+inline std::string tuneSpaceKey(int tuneSpace, int suffix) {
+    return "Software\\Microsoft\\TV System Services\\TVAutoTune\\TS" + std::to_string(tuneSpace) + "-" +
+           std::to_string(suffix);
+}
+
 #if defined(_WIN32)
 
 #include <windows.h>
 
-#include <functional>
-
 class TestRegistry {
 public:
-    TestRegistry() = default;
+    TestRegistry() : outer_(innermost_) {
+        name_ = scratchPrefix() + std::to_wstring(count_++);
+        user_ = create(software(), name_ + L"\\User");
+        machine_ = create(software(), name_ + L"\\Machine");
+        if (outer_ != nullptr) {
+            check(RegCopyTreeW(outer_->user_, nullptr, user_), "RegCopyTreeW", "User");
+            check(RegCopyTreeW(outer_->machine_, nullptr, machine_), "RegCopyTreeW", "Machine");
+        }
+        check(RegOverridePredefKey(HKEY_CURRENT_USER, user_), "RegOverridePredefKey", "HKEY_CURRENT_USER");
+        check(RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_), "RegOverridePredefKey", "HKEY_LOCAL_MACHINE");
+        innermost_ = this;
+    }
     ~TestRegistry() {
-        for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) (*it)();
+        innermost_ = outer_;
+        // Null gives the roots back to the system.
+        check(RegOverridePredefKey(HKEY_CURRENT_USER, outer_ != nullptr ? outer_->user_ : nullptr),
+              "RegOverridePredefKey", "HKEY_CURRENT_USER");
+        check(RegOverridePredefKey(HKEY_LOCAL_MACHINE, outer_ != nullptr ? outer_->machine_ : nullptr),
+              "RegOverridePredefKey", "HKEY_LOCAL_MACHINE");
+        RegCloseKey(user_);
+        RegCloseKey(machine_);
+        check(RegDeleteTreeW(software(), name_.c_str()), "RegDeleteTreeW", "the scratch key");
     }
     TestRegistry(const TestRegistry &) = delete;
     TestRegistry &operator=(const TestRegistry &) = delete;
+
+    // This process's scratch keys below HKEY_CURRENT_USER\Software start so.
+    static std::wstring scratchPrefix() { return L"QuorvelTestRegistry-" + std::to_wstring(GetCurrentProcessId()) + L"-"; }
 
     void setString(TestRoot root, const std::string &key, const std::string &name, const std::string &value) {
         std::wstring text = wide(value);
@@ -57,48 +87,36 @@ public:
     void setBinary(TestRoot root, const std::string &key, const std::string &name, const std::vector<uint8_t> &bytes) {
         setValue(root, key, name, REG_BINARY, bytes);
     }
-    void createKey(TestRoot root, const std::string &key) {
-        std::wstring path = wide(key);
-        prepareKey(root, path);
-        HKEY k = nullptr;
-        check(RegCreateKeyExW(base(root), path.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &k, nullptr),
-              "RegCreateKeyExW", path);
-        if (k != nullptr) RegCloseKey(k);
-    }
+    void createKey(TestRoot root, const std::string &key) { RegCloseKey(create(base(root), wide(key))); }
     void removeValue(TestRoot root, const std::string &key, const std::string &name) {
-        std::wstring path = wide(key), value = wide(name);
-        if (!exists(base(root), path)) return;
-        saveValue(root, path, value);
-        HKEY k = nullptr;
-        if (!check(RegOpenKeyExW(base(root), path.c_str(), 0, KEY_SET_VALUE, &k), "RegOpenKeyExW", path)) return;
-        LONG rc = RegDeleteValueW(k, value.c_str());
-        if (rc != ERROR_FILE_NOT_FOUND) check(rc, "RegDeleteValueW", value);
-        RegCloseKey(k);
+        LONG rc = RegDeleteKeyValueW(base(root), wide(key).c_str(), wide(name).c_str());
+        if (rc != ERROR_FILE_NOT_FOUND) check(rc, "RegDeleteKeyValueW", key + " " + name);
     }
     void removeKey(TestRoot root, const std::string &key) {
-        std::wstring path = wide(key);
-        HKEY b = base(root);
-        if (!exists(b, path)) return;
-        SavedKey saved = readKey(b, path);
-        undo_.push_back([b, path, saved]() {
-            if (exists(b, path)) deleteTree(b, path);
-            writeKey(b, path, saved);
-        });
-        deleteTree(b, path);
+        LONG rc = RegDeleteTreeW(base(root), wide(key).c_str());
+        if (rc != ERROR_FILE_NOT_FOUND) check(rc, "RegDeleteTreeW", key);
     }
 
 private:
-    struct SavedValue {
-        std::wstring name;
-        DWORD type;
-        std::vector<uint8_t> data;
-    };
-    struct SavedKey {
-        std::vector<SavedValue> values;
-        std::vector<std::pair<std::wstring, SavedKey>> subkeys;
-    };
+    HKEY base(TestRoot root) const { return root == TestRoot::CurrentUser ? user_ : machine_; }
 
-    static HKEY base(TestRoot root) { return root == TestRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+    // HKEY_CURRENT_USER\Software as the system has it: opened by the first
+    // fixture, before any points the root elsewhere, and kept open.
+    static HKEY software() {
+        static const HKEY key = [] {
+            HKEY k = nullptr;
+            check(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_ALL_ACCESS, &k), "RegOpenKeyExW", "Software");
+            return k;
+        }();
+        return key;
+    }
+
+    static HKEY create(HKEY parent, const std::wstring &path) {
+        HKEY k = nullptr;
+        check(RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+              "RegCreateKeyExW", std::string(path.begin(), path.end()));
+        return k;
+    }
 
     static std::wstring wide(const std::string &s) {
         if (s.empty()) return std::wstring();
@@ -108,152 +126,27 @@ private:
         return w;
     }
 
-    static bool check(LONG rc, const char *call, const std::wstring &what) {
+    static bool check(LONG rc, const char *call, const std::string &what) {
         if (rc == ERROR_SUCCESS) return true;
-        ADD_FAILURE() << call << " failed with " << rc << " for " << std::string(what.begin(), what.end());
+        ADD_FAILURE() << call << " failed with " << rc << " for " << what;
         return false;
-    }
-
-    static bool exists(HKEY root, const std::wstring &path) {
-        HKEY k = nullptr;
-        if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-        RegCloseKey(k);
-        return true;
-    }
-
-    // Before a key is created: the first missing key on its path is deleted
-    // afterwards, which takes everything created below it along.
-    void prepareKey(TestRoot root, const std::wstring &path) {
-        HKEY b = base(root);
-        if (exists(b, path)) return;
-        size_t end = 0;
-        for (;;) {
-            end = path.find(L'\\', end + 1);
-            std::wstring prefix = path.substr(0, end);
-            if (!exists(b, prefix)) {
-                undo_.push_back([b, prefix]() { deleteTree(b, prefix); });
-                return;
-            }
-            if (end == std::wstring::npos) return;
-        }
-    }
-
-    // Before a value of an existing key changes: puts it back, or removes it
-    // if it was not there.
-    void saveValue(TestRoot root, const std::wstring &path, const std::wstring &name) {
-        HKEY b = base(root);
-        HKEY k = nullptr;
-        if (RegOpenKeyExW(b, path.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) return;
-        DWORD type = 0, size = 0;
-        bool had = RegQueryValueExW(k, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
-        std::vector<uint8_t> data(size);
-        if (had && size != 0) {
-            had = RegQueryValueExW(k, name.c_str(), nullptr, &type, data.data(), &size) == ERROR_SUCCESS;
-            data.resize(size);
-        }
-        RegCloseKey(k);
-        undo_.push_back([b, path, name, had, type, data]() {
-            HKEY key = nullptr;
-            if (!check(RegOpenKeyExW(b, path.c_str(), 0, KEY_SET_VALUE, &key), "RegOpenKeyExW", path)) return;
-            if (had) {
-                check(RegSetValueExW(key, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
-                      "RegSetValueExW", name);
-            } else {
-                RegDeleteValueW(key, name.c_str());
-            }
-            RegCloseKey(key);
-        });
     }
 
     void setValue(TestRoot root, const std::string &key, const std::string &name, DWORD type,
                   const std::vector<uint8_t> &bytes) {
-        std::wstring path = wide(key), value = wide(name);
-        HKEY b = base(root);
-        if (exists(b, path)) {
-            saveValue(root, path, value);
-        } else {
-            prepareKey(root, path);
-        }
-        HKEY k = nullptr;
-        if (!check(RegCreateKeyExW(b, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
-                   "RegCreateKeyExW", path)) {
-            return;
-        }
-        check(RegSetValueExW(k, value.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size())),
-              "RegSetValueExW", value);
+        HKEY k = create(base(root), wide(key));
+        check(RegSetValueExW(k, wide(name).c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size())),
+              "RegSetValueExW", name);
         RegCloseKey(k);
     }
 
-    static SavedKey readKey(HKEY parent, const std::wstring &path) {
-        SavedKey saved;
-        HKEY k = nullptr;
-        if (!check(RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &k), "RegOpenKeyExW", path)) return saved;
-        DWORD subkeys = 0, maxSubkey = 0, values = 0, maxName = 0, maxData = 0;
-        RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &subkeys, &maxSubkey, nullptr, &values, &maxName, &maxData,
-                         nullptr, nullptr);
-        for (DWORD i = 0; i < values; ++i) {
-            std::vector<wchar_t> name(maxName + 2);
-            std::vector<uint8_t> data(maxData + 1);
-            DWORD nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size()), type = 0;
-            if (!check(RegEnumValueW(k, i, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength),
-                       "RegEnumValueW", path)) {
-                continue;
-            }
-            data.resize(dataLength);
-            saved.values.push_back({std::wstring(name.data(), nameLength), type, data});
-        }
-        for (DWORD i = 0; i < subkeys; ++i) {
-            std::vector<wchar_t> name(maxSubkey + 2);
-            DWORD nameLength = static_cast<DWORD>(name.size());
-            if (!check(RegEnumKeyExW(k, i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr),
-                       "RegEnumKeyExW", path)) {
-                continue;
-            }
-            std::wstring child(name.data(), nameLength);
-            saved.subkeys.emplace_back(child, readKey(k, child));
-        }
-        RegCloseKey(k);
-        return saved;
-    }
+    static inline TestRegistry *innermost_ = nullptr;
+    static inline unsigned count_ = 0;
 
-    static void writeKey(HKEY parent, const std::wstring &path, const SavedKey &saved) {
-        HKEY k = nullptr;
-        if (!check(RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
-                   "RegCreateKeyExW", path)) {
-            return;
-        }
-        for (const SavedValue &v : saved.values) {
-            check(RegSetValueExW(k, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size())),
-                  "RegSetValueExW", v.name);
-        }
-        for (const auto &sub : saved.subkeys) writeKey(k, sub.first, sub.second);
-        RegCloseKey(k);
-    }
-
-    // A key and everything below it.
-    static void deleteTree(HKEY parent, const std::wstring &path) {
-        HKEY k = nullptr;
-        if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
-        for (;;) {
-            wchar_t name[256];
-            DWORD length = 256;
-            if (RegEnumKeyExW(k, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-            size_t before = countSubkeys(k);
-            deleteTree(k, std::wstring(name, length));
-            if (countSubkeys(k) >= before) break;  // could not delete it: do not loop for ever
-        }
-        RegCloseKey(k);
-        check(RegDeleteKeyW(parent, path.c_str()), "RegDeleteKeyW", path);
-    }
-
-    static size_t countSubkeys(HKEY k) {
-        DWORD n = 0;
-        RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr);
-        return n;
-    }
-
-    std::vector<std::function<void()>> undo_;
+    TestRegistry *outer_;
+    std::wstring name_;
+    HKEY user_ = nullptr;
+    HKEY machine_ = nullptr;
 };
 
 #else  // POSIX

@@ -1,7 +1,9 @@
-// Helpers shared by the tests: 16-bit string literals and device records.
+// Helpers shared by the tests: 16-bit strings, device records, the path
+// separator.
 #ifndef QUORVEL_TESTS_SUPPORT_H
 #define QUORVEL_TESTS_SUPPORT_H
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -14,6 +16,13 @@
 #endif
 
 using U16String = std::basic_string<QuorvelChar>;
+
+// The system's path separator.
+#if defined(_WIN32)
+constexpr QuorvelChar kSep = L'\\';
+#else
+constexpr QuorvelChar kSep = u'/';
+#endif
 
 // An all-zero record, as a caller clears it before filling it in.
 inline CaptureDeviceInfo zeroRecord() {
@@ -42,6 +51,35 @@ inline U16String u16(const std::string &s) {
     U16String r;
     for (unsigned char c : s) r.push_back(static_cast<QuorvelChar>(c));
     return r;
+}
+
+inline U16String repeat16(size_t count, char c) { return U16String(count, static_cast<QuorvelChar>(c)); }
+
+// Printable ASCII as it is, other units as \uXXXX, for failure messages; a
+// long string by its start and its length.
+inline std::string show(const U16String &s) {
+    if (s.size() > 64) return show(s.substr(0, 16)) + "... (" + std::to_string(s.size()) + " units)";
+    std::string out = "\"";
+    for (QuorvelChar c : s) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            char buf[8];
+            (void)std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
+            out += buf;
+        }
+    }
+    return out + "\"";
+}
+
+// A UTF-16LE file's bytes, with its byte-order mark.
+inline std::string utf16leFile(const U16String &text) {
+    std::string bytes = "\xFF\xFE";
+    for (QuorvelChar c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
+    }
+    return bytes;
 }
 
 #endif
