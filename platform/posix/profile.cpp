@@ -66,8 +66,7 @@ Profile::~Profile() { freeProfile(reinterpret_cast<FileState *>(state_)->data); 
 
 namespace {
 
-ProfileData *loaded(const Char *path, unsigned char *state) {
-    FileState &file = *reinterpret_cast<FileState *>(state);
+ProfileData *loaded(const Char *path, FileState &file) {
     if (!file.loaded) {
         file.loaded = true;
         file.data = loadProfile(path);
@@ -78,12 +77,13 @@ ProfileData *loaded(const Char *path, unsigned char *state) {
 }  // namespace
 
 void Profile::readFromFile(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
-    readProfileString(loaded(path_, state_), section, key, fallback, out);
+    readProfileString(loaded(path_, *reinterpret_cast<FileState *>(state_)), section, key, fallback, out);
 }
 
 bool Profile::listNumberedKeys(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
                                void *context) {
-    return forEachNumberedProfileKey(loaded(path_, state_), section, prefix, suffix, visit, context);
+    ProfileData *data = loaded(path_, *reinterpret_cast<FileState *>(state_));
+    return forEachNumberedProfileKey(data, section, prefix, suffix, visit, context);
 }
 
 }  // namespace platform
