@@ -48,6 +48,13 @@ struct ListWalk {
     bool failed;      // memory ran out
 };
 
+// The nation code entry `i` of the country list gives, read by its key.
+int32_t nationOf(platform::Profile &profile, int32_t i) {
+    Char value[kPathUnits];
+    readNumberedSetting(profile, QTEXT("Country"), QTEXT("Country%dNationCode"), i, QTEXT(""), value);
+    return parseDecimal(value);
+}
+
 // The entries `seen` can record: more than a settings file of any size the
 // library reads can list, so the first absent entry is always known.
 constexpr uint32_t kMostRecorded = uint32_t{1} << 22;
@@ -87,12 +94,8 @@ void visitEntry(void *context, int32_t i, const Char *value) {
     if (listing == Listing::kRepeat || (w.best != 0 && i >= w.best)) return;
     // The line's own value is the entry's when it is the first line of its
     // name; otherwise a read of the key says which line decides.
-    Char read[kPathUnits];
-    if (value == nullptr || listing != Listing::kFirst) {
-        readNumberedSetting(*w.profile, QTEXT("Country"), QTEXT("Country%dNationCode"), i, QTEXT(""), read);
-        value = read;
-    }
-    if (parseDecimal(value) == w.nation) w.best = i;
+    const bool own = value != nullptr && listing == Listing::kFirst;
+    if ((own ? parseDecimal(value) : nationOf(*w.profile, i)) == w.nation) w.best = i;
 }
 
 // The first of 1 ... count that `w` did not list; 0 when there is none, -1
@@ -134,11 +137,6 @@ int32_t findNation(platform::Profile &profile, int32_t nation, int32_t count) {
     return found;
 }
 
-bool nationAt(platform::Profile &profile, int32_t i, int32_t nation) {
-    Char value[kPathUnits];
-    readNumberedSetting(profile, QTEXT("Country"), QTEXT("Country%dNationCode"), i, QTEXT(""), value);
-    return parseDecimal(value) == nation;
-}
 
 int32_t countryFromSettings(int32_t nation, int32_t *countryOut, int32_t *tuneSpaceOut, const Char *settingsPath) {
     if (settingsPath == nullptr) return 0;
@@ -149,7 +147,7 @@ int32_t countryFromSettings(int32_t nation, int32_t *countryOut, int32_t *tuneSp
     int32_t found = findNation(profile, nation, count);
     // Without the key list (memory ran out), the entries one by one.
     for (int32_t i = 1; found < 0; ++i) {
-        if (nationAt(profile, i, nation)) found = i;
+        if (nationOf(profile, i) == nation) found = i;
         if (found < 0 && i == count) found = 0;
     }
     if (found == 0) return 0;

@@ -56,6 +56,11 @@ bool mayRead(int reached, const char *path) {
     return errno == ENOENT && faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) == 0;
 }
 
+
+namespace {
+
+// A regular file at `path` opened for reading, or -1: nothing else is
+// opened. `st` receives its status as seen when it was reached.
 int openRegularFile(const char *path, struct stat *st) {
     const int reached = reachFile(path, st);
     if (reached < 0) return -1;
@@ -63,6 +68,8 @@ int openRegularFile(const char *path, struct stat *st) {
     close(reached);
     return fd;
 }
+
+}  // namespace
 
 unsigned char *readRegularFile(const char *path, size_t limit, size_t *size, struct stat *st) {
     const int fd = openRegularFile(path, st);

@@ -26,18 +26,13 @@ int openReached(int reached, const char *path, const struct stat &st);
 // are not to be opened.
 bool mayRead(int reached, const char *path);
 
-// A regular file at `path` opened for reading, or -1: nothing else is
-// opened. `st` receives its status as seen when it was reached; the file
-// opened is that one, so no fstat is needed after.
-int openRegularFile(const char *path, struct stat *st);
-
-// The regular file at `path` read whole, reached and opened as
-// openRegularFile does: a malloc'd buffer (one byte at least) holding the
-// *size bytes read, and in `st` the status seen when the file was reached,
-// its identity and stamp. The st_size bytes that status counts are read, in
-// one read unless the file shrank: a file that grows meanwhile is read as it
-// was. Null when there is no regular file, it cannot be opened or read, it
-// is larger than `limit`, or memory runs out.
+// The regular file at `path` read whole: nothing but a regular file is
+// opened, and the file opened is the one reached. A malloc'd buffer (one
+// byte at least) holding the *size bytes read, and in `st` the status seen
+// when the file was reached, its identity and stamp. The st_size bytes that
+// status counts are read, in one read unless the file shrank: a file that
+// grows meanwhile is read as it was. Null when there is no regular file, it
+// cannot be opened or read, it is larger than `limit`, or memory runs out.
 unsigned char *readRegularFile(const char *path, size_t limit, size_t *size, struct stat *st);
 
 // Everything left to read from `fd`, in a malloc'd buffer with a NUL after

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <stdlib.h>
+#include <wchar.h>
 
 #include "platform/numbered_key.h"
 
@@ -24,17 +25,11 @@ namespace {
 // The largest key list read: 128 MiB. A settings file is a few kilobytes.
 constexpr DWORD kMaxKeyListUnits = DWORD{1} << 26;
 
-size_t unitsOf(const Char *text) {
-    size_t n = 0;
-    while (text[n] != 0) ++n;
-    return n;
-}
-
 }  // namespace
 
 bool Profile::listNumberedKeys(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
                                void *context) {
-    const size_t prefixLength = unitsOf(prefix), suffixLength = unitsOf(suffix);
+    const size_t prefixLength = wcslen(prefix), suffixLength = wcslen(suffix);
     // A list that does not fit comes back cut, with a count of the size
     // less two; the buffer grows until the count is smaller than that.
     for (DWORD capacity = 4096; capacity <= kMaxKeyListUnits; capacity *= 2) {
@@ -44,7 +39,7 @@ bool Profile::listNumberedKeys(const Char *section, const Char *prefix, const Ch
         if (count + 2 < capacity) {
             list[count] = 0;  // the list's closing NUL, whatever the count
             for (DWORD pos = 0; pos < count && list[pos] != 0;) {
-                size_t length = unitsOf(list + pos);
+                size_t length = wcslen(list + pos);
                 const Char *name = list + pos;
                 pos += static_cast<DWORD>(length) + 1;
                 // The list may keep blanks around a name that a look-up ignores.

@@ -27,20 +27,14 @@ if(MODE STREQUAL "cmake")
     "-DQUORVEL_EXPECTED_PREFIX=${PREFIX}"
     "-DQUORVEL_EXPECTED_VERSION=${VERSION}"
     "-DQUORVEL_CONSUMER_SANITIZE=${SANITIZE}")
-  if(MAKE_PROGRAM)
-    list(APPEND args "-DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}")
-  endif()
-  if(BUILD_TYPE)
-    list(APPEND args "-DCMAKE_BUILD_TYPE=${BUILD_TYPE}")
-  endif()
   if(TOOLCHAIN)
     # A cross toolchain searches for packages only below its root paths: the
     # user's toolchain names the trees it may use, here the prefix.
     file(WRITE "${BINARY}/toolchain.cmake"
       "include(\"${TOOLCHAIN}\")\nlist(APPEND CMAKE_FIND_ROOT_PATH \"${PREFIX}\")\n")
-    list(APPEND args "-DCMAKE_TOOLCHAIN_FILE=${BINARY}/toolchain.cmake")
+    append_build_options(args "${BINARY}/toolchain.cmake")
   else()
-    list(APPEND args "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}")
+    append_build_options(args)
   endif()
   run("${CMAKE_COMMAND}" ${args})
   run("${CMAKE_COMMAND}" --build "${BINARY}")
