@@ -238,6 +238,34 @@ TEST(DeleteDir, LinkToADirectoryOutsideIsRemovedButNeverFollowed) {
     EXPECT_EQ(readFile(outside / "deep" / "canary2.txt"), "alive");
 }
 
+// ".." after a name that ends in '.' ("l.", a link out of the tree) goes back
+// over that name by the text, never through the link.
+TEST(DeleteDir, DotDotAfterALinkNamedWithADotStaysInTheTree) {
+    TempDir dir;
+    const fs::path t = dir.path() / "B" / "t";
+    const fs::path sub = dir.path() / "outside" / "sub";
+    fs::create_directories(t / "x");
+    fs::create_directories(sub / "x");
+    makeFile(t / "x" / "in.txt");
+    makeFile(sub / "x" / "out.txt", "alive");
+    fs::create_directory_symlink(sub, t / "l.");
+    const U16String viaLink = str(t) + kSep + kSep + U16("l.") + kSep + U16("..") + kSep;
+
+    EXPECT_EQ(Quorvel_CreateTreeDirectory((viaLink + U16("new")).c_str()), 0);
+    EXPECT_TRUE(fs::is_directory(t / "new"));
+    EXPECT_NE(Quorvel_DeleteDir((viaLink + U16("x")).c_str()), 0);
+    EXPECT_FALSE(present(t / "x"));
+
+    // Relative: "t//l./.." is t itself.
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir.path() / "B");
+    EXPECT_NE(Quorvel_DeleteDir(U16("t//l./..")), 0);
+    fs::current_path(cwd);
+    EXPECT_FALSE(present(t));
+    EXPECT_FALSE(present(sub / "new"));
+    EXPECT_EQ(readFile(sub / "x" / "out.txt"), "alive");
+}
+
 TEST(DeleteDir, NamesThatAreNotUtf8AreRemovedToo) {
     TempDir dir;
     const fs::path root = dir.path() / "tree";

@@ -47,8 +47,12 @@ size_t resolveDots(char *path, size_t length) {
         const size_t start = i;
         while (i < length && path[i] != '/') ++i;
         const size_t n = i - start;
-        if (n == 0 || (n == 1 && path[start] == '.')) continue;
-        if (n == 2 && path[start] == '.' && path[start + 1] == '.') {
+        // Told from the text before it moves: once copied back over repeated
+        // separators, "l." can read as "..".
+        const bool dot = n == 1 && path[start] == '.';
+        const bool dotDot = n == 2 && path[start] == '.' && path[start + 1] == '.';
+        if (n == 0 || dot) continue;
+        if (dotDot) {
             if (w > floor) {
                 size_t k = w;
                 while (k > floor && path[k - 1] != '/') --k;
@@ -60,7 +64,7 @@ size_t resolveDots(char *path, size_t length) {
         if (w > top) path[w++] = '/';
         // The write position never passes the read position, so this only moves text back.
         for (size_t k = 0; k < n; ++k) path[w++] = path[start + k];
-        if (n == 2 && path[start] == '.' && path[start + 1] == '.') floor = w;
+        if (dotDot) floor = w;
     }
     if (w == 0) path[w++] = '.';
     if (trailing && path[w - 1] != '/') path[w++] = '/';
