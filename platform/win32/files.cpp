@@ -9,17 +9,19 @@
 //    the directory must still be exactly FILE_ATTRIBUTE_DIRECTORY.
 //  - Nothing in a tree is entered or deleted by its path alone. An entry is
 //    opened as itself (FILE_FLAG_OPEN_REPARSE_POINT) and used only if the
-//    handle's final path is its directory's final path followed by its name;
-//    a deletion then goes through that handle. Wine opens what a Unix link
-//    leads to whatever the flags, and deleting removes that, so there the
-//    final path is the target's and the link stays, with its target. The
-//    root is removed only if its name still leads to the directory emptied.
+//    handle's final path is its directory's final path followed by its name,
+//    unit for unit; a deletion then goes through that handle. Wine opens
+//    what a Unix link leads to whatever the flags, and deleting removes that,
+//    so there the final path is the target's and the link stays, with its
+//    target. The root is removed only if its name still leads to the
+//    directory emptied.
 //  - The file-name probe is created with CREATE_NEW, so an existing file is
 //    never truncated, and with FILE_FLAG_DELETE_ON_CLOSE, so closing the
 //    handle deletes exactly the file it made and nothing that took its name.
 #include "platform/files.h"
 
 #include <stdlib.h>
+#include <wchar.h>
 #include <windows.h>
 
 #include <new>
@@ -87,10 +89,12 @@ bool locate(HANDLE h, Form form, Location *out) {
     return true;
 }
 
-// Locations read in the same form, compared as the system compares names.
+// Locations read in the same form, compared unit for unit. A final path and a
+// listing both give names as stored, so an entry matches exactly even on a
+// volume that ignores case; a name differing only in case may be another
+// file (under Wine, on a case-sensitive file system).
 bool sameLocation(const Location &a, const Location &b) {
-    return a.serial == b.serial && CompareStringOrdinal(a.path, static_cast<int>(a.length), b.path,
-                                                        static_cast<int>(b.length), TRUE) == CSTR_EQUAL;
+    return a.serial == b.serial && a.length == b.length && wmemcmp(a.path, b.path, a.length) == 0;
 }
 
 // Whether `h` leads to `expected`.
