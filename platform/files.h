@@ -83,7 +83,7 @@ uint32_t fileAttributes(const Char *path);
 // and each side checks at compile time that its record fits. Callers hold it
 // by value and only pass it back.
 struct TreeDirectory {
-    alignas(8) unsigned char state[32];
+    alignas(8) unsigned char state[64];
 };
 
 // One entry of a directory listing. The side writes the name, terminated, to
@@ -104,6 +104,13 @@ bool openTreeRoot(const Char *path, TreeDirectory *out);
 // Opens entry `name` of `parent` (full path `childPath`) in the same way. True
 // only when it is a plain directory on the parent's volume.
 bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char *childPath, TreeDirectory *out);
+
+// Whether `dir` is still where the walk found it: it and every directory
+// above it up to the root still lie in the directory they were opened from.
+// A directory moved out of the tree while it is emptied is no longer the
+// tree's, nor is what is saved in it afterwards. Windows refuses to move a
+// directory held open, so there it always is.
+bool treeDirectoryInPlace(const TreeDirectory &dir);
 
 // Closes what openTreeRoot or openTreeChild opened, and a running search.
 void closeTreeDirectory(TreeDirectory *dir);

@@ -23,27 +23,32 @@ bool isDotName(const Char *name, int length) {
     return (length == 1 && name[0] == Char('.')) || (length == 2 && name[0] == Char('.') && name[1] == Char('.'));
 }
 
-void removeContents(TreeDirectory *dir, Char *path, int length);
+bool removeContents(TreeDirectory *dir, Char *path, int length);
 
 // Removes the subdirectory whose full path is path[0, length) and whose name
 // starts at path[nameStart]. Something that is not a plain directory on the
 // parent's volume any more (a link, a mount, extra attributes) is not opened
-// and stays.
-void removeSubdirectory(const TreeDirectory &parent, Char *path, int nameStart, int length) {
+// and stays. False when a directory of the walk left the tree meanwhile.
+bool removeSubdirectory(const TreeDirectory &parent, Char *path, int nameStart, int length) {
     TreeDirectory child;
-    if (!platform::openTreeChild(parent, path + nameStart, path, &child)) return;
-    removeContents(&child, path, length);
+    if (!platform::openTreeChild(parent, path + nameStart, path, &child)) return true;
+    const bool inPlace = removeContents(&child, path, length);
     platform::closeTreeDirectory(&child);
+    if (!inPlace || !platform::treeDirectoryInPlace(parent)) return false;
     platform::removeTreeChild(parent, path + nameStart, path);
+    return true;
 }
 
 // Removes what `dir` holds; its path is path[0, length) in a buffer of
 // kChildPathUnits units. Entries whose child path would not fit the buffer
 // are left where they are, which keeps `dir` itself from being removed.
-void removeContents(TreeDirectory *dir, Char *path, int length) {
+// False when a directory of the walk was found moved out of the tree: the
+// work in it stops there, and nothing above it is removed.
+bool removeContents(TreeDirectory *dir, Char *path, int length) {
+    bool inPlace = true;
     int base = length;
     if (base == 0 || path[base - 1] != platform::kSeparator) {
-        if (base + 1 >= platform::kChildPathUnits) return;
+        if (base + 1 >= platform::kChildPathUnits) return true;
         path[base++] = platform::kSeparator;
     }
     // The search pattern shares the buffer with the names that follow it.
@@ -55,20 +60,27 @@ void removeContents(TreeDirectory *dir, Char *path, int length) {
         DirectoryEntry entry{0, path + base, platform::kChildPathUnits - base, -1};
         if (platform::findFirstEntry(dir, path, &entry)) {
             do {
-                if (entry.length < 0) continue;
+                if (entry.length < 0 || isDotName(path + base, entry.length)) continue;
+                // Before each entry: what is saved in a directory after it
+                // left the tree is not the tree's to remove.
+                if (!platform::treeDirectoryInPlace(*dir)) {
+                    inPlace = false;
+                    break;
+                }
                 // A directory is something whose attributes are exactly 0x10;
                 // anything else, a directory with extra attributes included,
                 // is handed to file deletion, which leaves directories alone.
                 if (entry.attributes != platform::kAttributeDirectory) {
                     platform::deleteTreeFile(*dir, path + base, path);
-                } else if (!isDotName(path + base, entry.length)) {
-                    removeSubdirectory(*dir, path, base, base + entry.length);
+                } else if (!removeSubdirectory(*dir, path, base, base + entry.length)) {
+                    inPlace = false;
                 }
             } while (platform::findNextEntry(dir, &entry));
             platform::findClose(dir);
         }
     }
     path[length] = 0;
+    return inPlace;
 }
 
 }  // namespace
@@ -116,7 +128,12 @@ int32_t QUORVEL_CALL Quorvel_DeleteDir(const QuorvelChar *path) {
     TreeDirectory root;
     // Changed into something else since its attributes were read: leave it.
     if (!platform::openTreeRoot(buffer, &root)) return 0;
-    removeContents(&root, buffer, length);
+    if (!removeContents(&root, buffer, length)) {
+        // Part of the tree was moved out of it while it was emptied: the
+        // tree is not removed, and is reported so.
+        platform::closeTreeDirectory(&root);
+        return 0;
+    }
     return platform::removeTreeRoot(&root, buffer);
 }
 

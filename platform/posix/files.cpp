@@ -31,9 +31,10 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -87,8 +88,6 @@ bool splitLast(const char *full, size_t length, char *holder, const char **last)
     return true;
 }
 
-bool sameInode(const struct stat &a, const struct stat &b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
 // --- Attributes -------------------------------------------------------------
 
 uint32_t readOnlyBit(mode_t mode) { return (mode & S_IWUSR) != 0 ? 0u : kAttributeReadOnly; }
@@ -99,19 +98,31 @@ uint32_t attributesOf(mode_t mode) {
     return kAttributeArchive | readOnlyBit(mode);
 }
 
-// The type, mode and mount of an entry, links not followed. The mount is
-// told by its id where the kernel gives one, so that a bind mount of the same
-// file system counts as a mount too; else by the device.
+// Which directory an entry is: device and inode.
+struct Identity {
+    uint64_t device;
+    uint64_t inode;
+};
+
+bool operator==(const Identity &a, const Identity &b) { return a.device == b.device && a.inode == b.inode; }
+
+Identity identityOf(const struct stat &st) { return Identity{st.st_dev, st.st_ino}; }
+
+// The type, mode, identity and mount of an entry, links not followed. The
+// mount is told by its id where the kernel gives one, so that a bind mount of
+// the same file system counts as a mount too; else by the device.
 struct Described {
     mode_t mode;
+    Identity identity;
     uint64_t volume;
 };
 
 bool describe(int dirFd, const char *name, int flags, Described *out) {
     struct statx sx;
-    if (statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_MNT_ID,
-              &sx) == 0) {
+    if (statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+              STATX_TYPE | STATX_MODE | STATX_INO | STATX_MNT_ID, &sx) == 0) {
         out->mode = sx.stx_mode;
+        out->identity = Identity{makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino};
         if ((sx.stx_mask & STATX_MNT_ID) != 0) {
             out->volume = sx.stx_mnt_id;
         } else {
@@ -123,6 +134,7 @@ bool describe(int dirFd, const char *name, int flags, Described *out) {
     struct stat st;
     if (fstatat(dirFd, name, &st, flags | AT_SYMLINK_NOFOLLOW) != 0) return false;
     out->mode = st.st_mode;
+    out->identity = identityOf(st);
     out->volume = (uint64_t{1} << 63) | static_cast<uint64_t>(st.st_dev);
     return true;
 }
@@ -133,12 +145,18 @@ bool describe(int dirFd, const char *name, int flags, Described *out) {
 // opened with O_PATH so that a directory that may not be listed can still be
 // removed once empty, as on Windows; for the tree's root only, the directory
 // holding it (else -1); the running listing, if any; the mount the directory
-// lies on. The open functions place it in the seam's bytes.
+// lies on; its identity; where the walk found it: the tree directory it was
+// opened from (`up`), or for the root, the identity of the directory holding
+// it (zero where there is none to check). The open functions place it in the
+// seam's bytes.
 struct TreeState {
     int fd;
     int parent;
     DIR *search;
     uint64_t volume;
+    Identity self;
+    const TreeState *up;
+    Identity above;
 };
 static_assert(sizeof(TreeState) <= sizeof(TreeDirectory::state), "a tree directory's state outgrows the seam's bytes");
 static_assert(alignof(TreeState) <= alignof(TreeDirectory), "a tree directory's state needs stricter alignment");
@@ -162,7 +180,7 @@ bool adoptDirectory(int fd, uint64_t volume, TreeDirectory *out) {
         close(fd);
         return false;
     }
-    new (out->state) TreeState{fd, -1, nullptr, d.volume};
+    new (out->state) TreeState{fd, -1, nullptr, d.volume, d.identity, nullptr, Identity{0, 0}};
     return true;
 }
 
@@ -218,7 +236,13 @@ bool openTreeRoot(const Char *path, TreeDirectory *out) {
         if (parent >= 0) close(parent);
         return false;
     }
-    stateOf(out).parent = parent;
+    TreeState &s = stateOf(out);
+    s.parent = parent;
+    // A root named "." or ".." is not held by the directory opened as its
+    // parent; its place is told by its name alone when it is removed.
+    struct stat holder;
+    const bool dotName = name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+    if (parent >= 0 && !dotName && fstat(parent, &holder) == 0) s.above = identityOf(holder);
     return true;
 }
 
@@ -229,7 +253,23 @@ bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char * /
     // swapped for a link meanwhile fails to open; one swapped for a mount is
     // refused by its volume.
     const TreeState &p = stateOf(parent);
-    return adoptDirectory(openDirectoryAt(p.fd, native), p.volume, out);
+    if (!adoptDirectory(openDirectoryAt(p.fd, native), p.volume, out)) return false;
+    stateOf(out).up = &p;
+    return true;
+}
+
+bool treeDirectoryInPlace(const TreeDirectory &dir) {
+    // Each directory of the walk, from this one up to the root, must still
+    // lie in the directory it was found in: a directory has one parent, its
+    // "..", so one look each proves the chain whatever names changed inside
+    // the tree.
+    for (const TreeState *s = &stateOf(dir); s != nullptr; s = s->up) {
+        const Identity expected = s->up != nullptr ? s->up->self : s->above;
+        if (expected.inode == 0) continue;
+        struct stat st;
+        if (fstatat(s->fd, "..", &st, AT_SYMLINK_NOFOLLOW) != 0 || !(identityOf(st) == expected)) return false;
+    }
+    return true;
 }
 
 void closeTreeDirectory(TreeDirectory *dir) {
@@ -336,7 +376,7 @@ int32_t removeTreeRoot(TreeDirectory *root, const Char *path) {
         // directory swapped in between this check and the removal would go;
         // only an empty one can.)
         removed = splitLast(native, length, parentPath, &name) &&
-                  fstatat(parent, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameInode(named, emptied) &&
+                  fstatat(parent, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && identityOf(named) == identityOf(emptied) &&
                   unlinkat(parent, name, AT_REMOVEDIR) == 0;
     }
     closeTreeDirectory(root);

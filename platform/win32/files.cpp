@@ -264,6 +264,14 @@ int32_t removeTreeRoot(TreeDirectory *root, const Char *path) {
     return marked ? 1 : 0;
 }
 
+bool treeDirectoryInPlace(const TreeDirectory & /*dir*/) {
+    // Every entry is reached by its full path in the tree and deleted only
+    // where its final path lies in the open parent, so a directory moved away
+    // is no longer reached at all; Windows also refuses the move while the
+    // directory is held open.
+    return true;
+}
+
 uint32_t logicalDriveStrings(uint32_t capacity, Char *buffer) { return GetLogicalDriveStringsW(capacity, buffer); }
 
 uint32_t driveType(const Char *root) { return GetDriveTypeW(root); }
