@@ -206,9 +206,11 @@ enum class ProbeResult { Created, Exists, Failed };
 
 // Creates `path` as a new, empty file for writing, only if no entry of that
 // name exists (no link followed), and deletes it again; only the file made
-// here is ever deleted. Exists: a file, or anything else that is not a
-// directory, had the name, and is untouched. A directory, or a link to one,
-// gives Failed, as creating a file over it fails.
+// here is ever deleted. Created: such a file could be made (the POSIX side
+// makes it under the same name in a private directory, or, where it can make
+// none, tells from the parent and the name). Exists: a file, or anything else
+// that is not a directory, had the name, and is untouched. A directory, or a
+// link to one, gives Failed, as creating a file over it fails.
 ProbeResult createProbe(const Char *path);
 
 }  // namespace platform

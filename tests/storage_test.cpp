@@ -16,12 +16,18 @@
 
 #include "support/temp_dir.h"
 #include "support/test_support.h"
+#if !defined(_WIN32)
+#include "support/syscall_fault.h"
+#endif
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <errno.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -582,6 +588,53 @@ TEST(FileProbes, LinksAreNeverWrittenThrough) {
     EXPECT_EQ(Quorvel_IsInValidFileName(dir.child("dangling.ts").c_str()), 0);
     EXPECT_FALSE(present(dir.path() / "nowhere.ts"));
     EXPECT_TRUE(fs::is_symlink(dir.path() / "dangling.ts"));
+}
+
+// Where the probe cannot make its private directory for reasons that are not
+// the name's, the answer comes from the parent and the name, and nothing is
+// left behind; where every private name is taken, the same.
+TEST(FileProbes, AnswerRightWhereNoPrivateDirectoryCanBeMade) {
+    const struct {
+        const char *what;
+        std::initializer_list<SyscallFault> faults;
+        size_t nameLength;
+        int invalid;
+    } cases[] = {
+        {"full volume", {{SYS_mkdirat, ENOSPC}, {SYS_mkdir, ENOSPC}}, 8, 0},
+        {"parent at its link limit", {{SYS_mkdirat, EMLINK}, {SYS_mkdir, EMLINK}}, 8, 0},
+        {"every private name taken", {{SYS_mkdirat, EEXIST}, {SYS_mkdir, EEXIST}}, 8, 0},
+        {"full volume, name past the limit", {{SYS_mkdirat, ENOSPC}, {SYS_mkdir, ENOSPC}}, 300, 1},
+        {"no getrandom", {{SYS_getrandom, ENOSYS}}, 8, 0},
+        {"no permission", {{SYS_mkdirat, EACCES}, {SYS_mkdir, EACCES}}, 8, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const U16String path = dir.child(std::string(c.nameLength, 'n'));
+        const int invalid = withSyscallFaults(c.faults, [&] { return int(Quorvel_IsInValidFileName(path.c_str())); });
+        if (invalid == -1) GTEST_SKIP() << "no seccomp filter here";
+        EXPECT_EQ(invalid, c.invalid);
+        EXPECT_TRUE(fs::is_empty(dir.path()));
+    }
+}
+
+// An append-only directory would keep any probe made in it for good.
+TEST(FileProbes, NothingIsMadeInAnAppendOnlyDirectory) {
+    TempDir dir;
+    const int fd = open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 || (flags |= FS_APPEND_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags)) != 0) {
+        close(fd);
+        GTEST_SKIP() << "append-only directories cannot be made here";
+    }
+    const int32_t invalid = Quorvel_IsInValidFileName(dir.child("fresh.ts").c_str());
+    const bool empty = fs::is_empty(dir.path());
+    flags &= ~FS_APPEND_FL;
+    ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    close(fd);
+    EXPECT_EQ(invalid, 0);
+    EXPECT_TRUE(empty);
 }
 
 // Opening a FIFO's read end would wake a writer blocked on it, which then

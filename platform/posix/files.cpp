@@ -29,12 +29,12 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <stdio.h>
 #include <string.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -456,15 +456,116 @@ int32_t mulDiv(int32_t a, int32_t b, int32_t c) {
 
 namespace {
 
-// A name for the probe's private directory that nobody can foresee.
-void privateName(char (&out)[40]) {
-    static std::atomic<unsigned> counter{0};
-    uint64_t random = 0;
-    if (getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
-        random = (static_cast<uint64_t>(getpid()) << 32) ^ reinterpret_cast<uintptr_t>(&random);
+// The private directory of a probe: ".quorvel-probe-" and 16 random letters,
+// then ".tmp", so that one left by a killed process says whose it is and that
+// it may go.
+constexpr char kProbePrefix[] = ".quorvel-probe-";
+constexpr size_t kProbeNameBytes = sizeof kProbePrefix - 1 + 16 + sizeof ".tmp";
+
+// Fresh names tried when one is taken; then the answer is told without
+// making anything (probeWithoutMaking).
+constexpr int kProbeAttempts = 16;
+
+uint64_t mix(uint64_t x) {
+    x += 0x9e3779b97f4a7c15u;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9u;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebu;
+    return x ^ (x >> 31);
+}
+
+// 80 bits nobody can foresee: the kernel's generator, else /dev/urandom;
+// where neither answers (an old kernel in a bare chroot), the clock, the
+// process and the address space mixed, which a watcher may guess, so taken
+// names are retried and never decide the answer.
+void privateName(char (&out)[kProbeNameBytes]) {
+    uint64_t random[2] = {0, 0};
+    bool drawn = getrandom(random, sizeof random, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof random);
+    if (!drawn) {
+        const int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd >= 0) {
+            drawn = read(fd, random, sizeof random) == static_cast<ssize_t>(sizeof random);
+            close(fd);
+        }
     }
-    (void)snprintf(out, sizeof out, ".quorvel-probe-%016llx-%u", static_cast<unsigned long long>(random),
-                   counter.fetch_add(1, std::memory_order_relaxed));  // at most 40 bytes
+    if (!drawn) {
+        static std::atomic<uint64_t> counter{0};
+        struct timespec clock;
+        clock_gettime(CLOCK_REALTIME, &clock);
+        random[0] = mix(static_cast<uint64_t>(clock.tv_sec) * 1000000000u + static_cast<uint64_t>(clock.tv_nsec) +
+                        counter.fetch_add(1, std::memory_order_relaxed));
+        clock_gettime(CLOCK_MONOTONIC, &clock);
+        random[1] = mix(random[0] ^ static_cast<uint64_t>(clock.tv_nsec) ^ (static_cast<uint64_t>(getpid()) << 40) ^
+                        reinterpret_cast<uintptr_t>(&clock));
+    }
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz234567";
+    memcpy(out, kProbePrefix, sizeof kProbePrefix - 1);
+    char *letter = out + sizeof kProbePrefix - 1;
+    for (int i = 0; i < 16; ++i) *letter++ = kLetters[(random[i / 8] >> (5 * (i % 8))) & 31];
+    memcpy(letter, ".tmp", sizeof ".tmp");
+}
+
+// Whether a new file named `name` could be made in `parent`, told from what
+// the system says of both without making anything: the file system is
+// writable and has an inode to spare, the name fits its limit, and the caller
+// may write and search the parent. Used only where nothing can be made to
+// try: a probe cannot tell the file system's own naming rules this way.
+bool probeWithoutMaking(int parent, const char *name) {
+    struct statvfs v;
+    if (fstatvfs(parent, &v) != 0 || (v.f_flag & ST_RDONLY) != 0) return false;
+    if (v.f_namemax != 0 && strlen(name) > v.f_namemax) return false;
+    if (v.f_files != 0 && v.f_favail == 0) return false;
+    return faccessat(parent, ".", W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// An append-only directory takes new entries and never lets them go: a
+// probe there would stay.
+bool isAppendOnly(int parent) {
+    struct statx sx;
+    return statx(parent, "", AT_EMPTY_PATH, 0, &sx) == 0 && (sx.stx_attributes_mask & STATX_ATTR_APPEND) != 0 &&
+           (sx.stx_attributes & STATX_ATTR_APPEND) != 0;
+}
+
+// Makes a private directory in `parent`, its name in `hidden`: 0, or the
+// error of the last attempt.
+int makePrivateDirectory(int parent, char (&hidden)[kProbeNameBytes]) {
+    for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
+        privateName(hidden);
+        if (mkdirat(parent, hidden, 0700) == 0) return 0;
+        if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+}
+
+// Creates `name` as a new file in the directory `hidden` of `parent`, and
+// removes it again. Only what was made here is removed: the directory is
+// ours, and the file was created exclusively in it.
+bool createInPrivate(int parent, const char *hidden, const char *name) {
+    const int own = openat(parent, hidden, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (own < 0) return false;
+    const int fd = openat(own, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd >= 0) {
+        close(fd);
+        unlinkat(own, name, 0);
+    }
+    close(own);
+    return fd >= 0;
+}
+
+// A name nothing has yet: the file is made under the same name in a private
+// directory made for it in the same parent, so the parent's permissions and
+// the file system's naming rules decide, and the caller's name is never
+// occupied. Where no such directory can be made for reasons that are not the
+// name's (a full volume, a parent at its link limit, private names taken by
+// another), or could not be removed again, the answer is told without making.
+bool probeFreshName(int parent, const char *name) {
+    if (isAppendOnly(parent)) return probeWithoutMaking(parent, name);
+    char hidden[kProbeNameBytes];
+    const int made = makePrivateDirectory(parent, hidden);
+    if (made == ENOSPC || made == EDQUOT || made == EMLINK || made == EEXIST) return probeWithoutMaking(parent, name);
+    if (made != 0) return false;
+    const bool created = createInPrivate(parent, hidden, name);
+    unlinkat(parent, hidden, AT_REMOVEDIR);
+    return created;
 }
 
 }  // namespace
@@ -509,32 +610,8 @@ ProbeResult createProbe(const Char *path) {
         // one, gives Failed, as creating a file over it fails.
         if (S_ISLNK(st.st_mode) && fstatat(parent, name, &st, 0) != 0) st.st_mode = S_IFREG;
         result = S_ISDIR(st.st_mode) ? ProbeResult::Failed : ProbeResult::Exists;
-    } else if (errno == ENOENT) {
-        // The caller's name is never occupied: the file is made under the same
-        // name in a private directory made for it in the same parent, so the
-        // parent's permissions and the file system's naming rules decide, and
-        // what is removed afterwards can only be what was made here.
-        char hidden[40];
-        int made = -1;
-        for (int attempt = 0; attempt < 8 && made != 0; ++attempt) {
-            privateName(hidden);
-            made = mkdirat(parent, hidden, 0700) == 0 ? 0 : errno;
-            if (made != EEXIST) break;
-        }
-        if (made == 0) {
-            const int own = openat(parent, hidden, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (own >= 0) {
-                const int fd =
-                    openat(own, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-                if (fd >= 0) {
-                    close(fd);
-                    unlinkat(own, name, 0);
-                    result = ProbeResult::Created;
-                }
-                close(own);
-            }
-            unlinkat(parent, hidden, AT_REMOVEDIR);
-        }
+    } else if (errno == ENOENT && probeFreshName(parent, name)) {
+        result = ProbeResult::Created;
     }
     close(parent);
     return result;
