@@ -108,12 +108,9 @@ RegistryKeyValues *loadRegistryKey(const uint8_t *bytes, size_t size, RegistryRo
             releaseReading(r);
             return nullptr;
         }
-        if (parsed == Parse::Malformed) {
-            // A malformed value takes the lines that continue it along.
-            while (continues(c.line, c.end) && nextLine(r.text, &c.line, &c.end)) {
-            }
-            continue;
-        }
+        // A malformed value is skipped with the lines it has taken, and no
+        // more: a backslash that does not continue hex data joins nothing.
+        if (parsed == Parse::Malformed) continue;
         if (inTarget && !appendRecord(r.records, r.value.type, r.value.removed, r.value.name, r.value.data)) {
             releaseReading(r);
             return nullptr;

@@ -83,38 +83,48 @@ constexpr RootName kRootNames[] = {
 
 // A quoted string from just after its opening quote, to `out` as UTF-16LE.
 // \\ and \" stand for a backslash and a quote; any other backslash is kept
-// as it stands. The string must close on the same line.
-Parse parseQuoted(Cursor &c, Buffer &out) {
+// as it stands, except that \0 in data makes the value fail, as the registry
+// editor rejects it. The string must close on the same line.
+Parse parseQuoted(Cursor &c, Buffer &out, bool data) {
     while (c.p < c.end) {
         Char unit = *c.p++;
         if (unit == u'"') return Parse::Ok;
-        if (unit == u'\\' && c.p < c.end && (*c.p == u'\\' || *c.p == u'"')) unit = *c.p++;
+        if (unit == u'\\' && c.p < c.end) {
+            if (*c.p == u'\\' || *c.p == u'"') {
+                unit = *c.p++;
+            } else if (data && *c.p == u'0') {
+                return Parse::Malformed;
+            }
+        }
         if (!appendUnit(out, unit)) return Parse::NoMemory;
     }
     return Parse::Malformed;
 }
 
-// Comma-separated bytes of one or two hex digits each; a trailing comma is
-// allowed, and a backslash at the end of a line carries the data on to the
-// next line wherever blanks could stand. The data ends at the end of a line
-// or at a comment.
+// Moves `c` to the next line that is neither blank nor a comment, past its
+// leading blanks. False at the end of the text.
+bool nextDataLine(Text &t, Cursor &c) {
+    while (nextLine(t, &c.line, &c.end)) {
+        c.p = skipBlanks(c.line, c.end);
+        if (c.p != c.end && *c.p != u';') return true;
+    }
+    return false;
+}
+
+// Comma-separated bytes of one or two hex digits each, with blanks allowed
+// around them and a trailing comma; the data ends at the end of a line or at
+// a comment. Where a byte could start (after the colon or a comma), a
+// backslash followed by nothing but blanks and perhaps a comment carries the
+// data on: blank and comment lines after it are skipped, and the next line
+// must go on with a byte. The file ending there ends the data. Anywhere else
+// a backslash makes the value fail, and the next line is read on its own.
 Parse parseHexBytes(Text &t, Cursor &c, Buffer &out) {
-    bool afterByte = false;
     for (;;) {
         c.p = skipBlanks(c.p, c.end);
-        if (c.p < c.end && *c.p == u'\\') {
-            if (skipBlanks(c.p + 1, c.end) != c.end) return Parse::Malformed;
-            // The file ending here cuts the value short: it is not taken.
-            if (!nextLine(t, &c.line, &c.end)) return Parse::Malformed;
-            c.p = c.line;
-            continue;
-        }
         if (c.p == c.end || *c.p == u';') return Parse::Ok;
-        if (afterByte) {
-            if (*c.p != u',') return Parse::Malformed;
-            ++c.p;
-            afterByte = false;
-            continue;
+        if (*c.p == u'\\') {
+            if (!restIsEmpty(c.p + 1, c.end)) return Parse::Malformed;
+            if (!nextDataLine(t, c)) return Parse::Ok;
         }
         int value = hexDigit(*c.p);
         if (value < 0) return Parse::Malformed;
@@ -122,8 +132,19 @@ Parse parseHexBytes(Text &t, Cursor &c, Buffer &out) {
         if (c.p < c.end && hexDigit(*c.p) >= 0) value = value * 16 + hexDigit(*c.p++);
         const uint8_t byte = static_cast<uint8_t>(value);
         if (!append(out, &byte, 1)) return Parse::NoMemory;
-        afterByte = true;
+        c.p = skipBlanks(c.p, c.end);
+        if (c.p == c.end || *c.p == u';') return Parse::Ok;
+        if (*c.p != u',') return Parse::Malformed;
+        ++c.p;
     }
+}
+
+// String data (types 1, 2 and 7) that does not end in a zero unit gets one,
+// as the registry editor stores it; empty data stays empty.
+bool terminateString(Buffer &data) {
+    const size_t n = data.size;
+    if (n == 0 || (n >= 2 && data.data[n - 1] == 0 && data.data[n - 2] == 0)) return true;
+    return appendUnit(data, 0);
 }
 
 }  // namespace
@@ -189,7 +210,7 @@ Parse parseValueLine(Text &t, Cursor &c, bool eightBitText, Value &v) {
         ++c.p;
     } else {
         ++c.p;
-        if ((r = parseQuoted(c, v.name)) != Parse::Ok) return r;
+        if ((r = parseQuoted(c, v.name, false)) != Parse::Ok) return r;
     }
     c.p = skipBlanks(c.p, c.end);
     if (c.p == c.end || *c.p != u'=') return Parse::Malformed;
@@ -202,12 +223,13 @@ Parse parseValueLine(Text &t, Cursor &c, bool eightBitText, Value &v) {
     }
     if (*c.p == u'"') {
         ++c.p;
-        if ((r = parseQuoted(c, v.data)) != Parse::Ok) return r;
+        if ((r = parseQuoted(c, v.data, true)) != Parse::Ok) return r;
         if (!appendUnit(v.data, 0)) return Parse::NoMemory;
         v.type = kTypeString;
         return restIsEmpty(c.p, c.end) ? Parse::Ok : Parse::Malformed;
     }
     if (skipAsciiWord(c.p, c.end, "dword:")) {
+        c.p = skipBlanks(c.p, c.end);
         uint32_t value = 0;
         int digits = 0;
         for (; c.p < c.end && hexDigit(*c.p) >= 0; ++c.p, ++digits) {
@@ -246,6 +268,9 @@ Parse parseValueLine(Text &t, Cursor &c, bool eightBitText, Value &v) {
             }
             release(v.data);
             v.data = wide;
+        }
+        if (v.type == kTypeString || v.type == kTypeExpandString || v.type == kTypeMultiString) {
+            if (!terminateString(v.data)) return Parse::NoMemory;
         }
         return Parse::Ok;
     }

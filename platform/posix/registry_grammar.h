@@ -20,13 +20,6 @@ inline const Char *skipBlanks(const Char *p, const Char *end) {
     return p;
 }
 
-// Whether the line's last non-blank unit is a backslash: it goes on in the
-// next line.
-inline bool continues(const Char *begin, const Char *end) {
-    while (end > begin && isBlank(end[-1])) --end;
-    return end > begin && end[-1] == u'\\';
-}
-
 // A range of the text against ASCII text, exactly.
 bool isExactly(const Char *p, const Char *end, const char *text);
 
@@ -76,9 +69,10 @@ struct Value {
 };
 
 // One value line from its first non-blank unit ('"' or '@'), taking the
-// lines that continue it from `t`. `eightBitText` is set for REGEDIT4 files,
-// whose expandable and multi-string data is written as 8-bit text and
-// stored as UTF-16. `v`'s buffers are reused from line to line.
+// lines that continue its hex data from `t`; whether it parses or not, the
+// reader goes on with the line after `c`'s. `eightBitText` is set for
+// REGEDIT4 files, whose expandable and multi-string data is written as 8-bit
+// text and stored as UTF-16. `v`'s buffers are reused from line to line.
 Parse parseValueLine(Text &t, Cursor &c, bool eightBitText, Value &v);
 
 }  // namespace regfile

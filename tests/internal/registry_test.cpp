@@ -527,6 +527,36 @@ TEST(RegistryFile, JoinsContinuedHexData) {
     }
 }
 
+// The cases of registry/editor-import.tsv, each under the headers its row
+// names, in 8-bit text and in UTF-16LE.
+TEST(RegistryFile, ReadsValuesAsTheRegistryEditorImportsThem) {
+    std::u16string body;
+    for (const DataRow &row : readTable("registry/editor-import.tsv", 6)) {
+        if (row.cells[1] != "^") body = unescape(row.cells[1]);
+        const Text name(row.cells[2]);
+        const bool found = yes(row, 3);
+        const std::string &headers = row.cells[0];
+        EXPECT_TRUE(headers == "both" || headers == "REGEDIT4" || headers == "5.00") << row.where;
+        for (const bool regedit4 : {true, false}) {
+            if (headers != "both" && (headers == "REGEDIT4") != regedit4) continue;
+            std::u16string text = regedit4 ? u"REGEDIT4" : u"Windows Registry Editor Version 5.00";
+            text += u"\n\n[HKEY_CURRENT_USER\\T]\n";
+            text += body;
+            for (const std::string &file : {utf8(text), utf16leFile(text)}) {
+                SCOPED_TRACE(row.where + (regedit4 ? " REGEDIT4" : " 5.00") +
+                             (file[0] == '\xff' ? " UTF-16LE" : " 8-bit"));
+                Found f = lookUp(file, kUser, u"T", name.get());
+                EXPECT_TRUE(f.key);
+                EXPECT_EQ(f.value, found);
+                if (found && f.value) {
+                    EXPECT_EQ(f.type, std::stoull(row.cells[4]));
+                    EXPECT_EQ(f.data, cellBytes(row, 5));
+                }
+            }
+        }
+    }
+}
+
 // A file cut short at every length: every value whose lines are complete
 // reads as written, and nothing after the cut is invented.
 TEST(RegistryFile, ReadsWhatATruncatedFileHolds) {
