@@ -1,16 +1,38 @@
 # Runs the quorvel tool once and checks what it did.
-#   TOOL, EMULATOR (may be empty), ARGS ("|"-separated), STATUS (expected exit status),
+#   TOOL, EMULATOR (may be empty), ARGS ("|"-separated; one may be <EMPTY>,
+#     an empty argument),
+#   STATUS (expected exit status),
 #   STDOUT / STDERR ("|"-separated regular expressions that must all match),
 #   JSON ("|"-separated checks on the JSON output: "member.path=value" equal,
 #     "member.path~regex" matching; numbers index arrays),
 #   UNIQUE ("section.rows:key": that key's values in the array differ),
 #   MAKE ("|"-separated things made afresh first: dir:PATH, file:PATH,
 #     readonly:PATH, fifo:PATH, link:PATH=TARGET, big:PATH (4 MiB and a byte),
-#     text:PATH=CONTENT with <NL> and <ESC> for a newline and an escape),
-#   ENV ("|"-separated NAME=VALUE), WORKDIR, OUTPUT_FILE (stdout goes there).
+#     text:PATH=CONTENT with <NL> and <ESC> for a newline and an escape,
+#     repeat:PATH=N:CONTENT (CONTENT N times); and mode:PATH=OCTAL, which
+#     changes the permissions of what is there),
+#   ENV ("|"-separated NAME=VALUE), WORKDIR, OUTPUT_FILE (stdout goes there),
+#   AS_OTHER_USER (run as uid and gid 65534; skipped unless run as root),
+#   MOUNT (a directory that the tool sees as a fresh file system holding one
+#     file, in a private mount namespace; the case is skipped where the
+#     system allows none),
+#   COMPLETE ("|"-separated words, the last one being completed; <TOOL> is
+#     the tool): instead of the tool, the bash completion COMPLETION runs,
+#     and stdout is what it offers, one per line.
+# In ARGS, MAKE and COMPLETE, <xHH> is the byte of that hexadecimal value.
 # A refusal must print nothing on stdout, no half-written result: only a
 # case that checks JSON may see a document with a nonzero status.
 cmake_minimum_required(VERSION 3.21)
+foreach(key ARGS MAKE COMPLETE)
+  string(REGEX MATCHALL "<x[0-9a-f][0-9a-f]>" escapes "${${key}}")
+  list(REMOVE_DUPLICATES escapes)
+  foreach(escape IN LISTS escapes)
+    string(SUBSTRING "${escape}" 2 2 hex)
+    math(EXPR code "0x${hex}")
+    string(ASCII ${code} byte)
+    string(REPLACE "${escape}" "${byte}" ${key} "${${key}}")
+  endforeach()
+endforeach()
 string(REPLACE "|" ";" args "${ARGS}")
 string(REPLACE "|" ";" make "${MAKE}")
 foreach(item IN LISTS make)
@@ -18,6 +40,17 @@ foreach(item IN LISTS make)
   set(kind "${CMAKE_MATCH_1}")
   set(path "${CMAKE_MATCH_2}")
   set(value "${CMAKE_MATCH_3}")
+  if(kind STREQUAL "mode")
+    execute_process(COMMAND chmod "${value}" "${path}" RESULT_VARIABLE changed)
+    if(changed)
+      message(FATAL_ERROR "chmod ${value} ${path} failed")
+    endif()
+    continue()
+  endif()
+  # What a case left without write or list permission goes too.
+  if(EXISTS "${path}" AND NOT IS_SYMLINK "${path}")
+    execute_process(COMMAND chmod -R u+rwx "${path}")
+  endif()
   file(REMOVE_RECURSE "${path}")
   get_filename_component(parent "${path}" DIRECTORY)
   file(MAKE_DIRECTORY "${parent}")
@@ -43,6 +76,11 @@ foreach(item IN LISTS make)
     string(REPLACE "<NL>" "\n" value "${value}")
     string(REPLACE "<ESC>" "${escape}" value "${value}")
     file(WRITE "${path}" "${value}")
+  elseif(kind STREQUAL "repeat")
+    string(REGEX MATCH "^([0-9]+):(.*)$" _ "${value}")
+    string(REPLACE "<NL>" "\n" text "${CMAKE_MATCH_2}")
+    string(REPEAT "${text}" ${CMAKE_MATCH_1} text)
+    file(WRITE "${path}" "${text}")
   else()
     message(FATAL_ERROR "run_tool.cmake: unknown MAKE kind '${kind}'")
   endif()
@@ -52,17 +90,57 @@ foreach(item IN LISTS env)
   string(REGEX MATCH "^([^=]+)=(.*)$" _ "${item}")
   set(ENV{${CMAKE_MATCH_1}} "${CMAKE_MATCH_2}")
 endforeach()
-set(where "")
+set(how RESULT_VARIABLE rc ERROR_VARIABLE err)
 if(WORKDIR)
-  set(where WORKING_DIRECTORY "${WORKDIR}")
+  list(APPEND how WORKING_DIRECTORY "${WORKDIR}")
 endif()
 if(OUTPUT_FILE)
-  execute_process(COMMAND ${EMULATOR} ${TOOL} ${args} ${where}
-    RESULT_VARIABLE rc OUTPUT_FILE "${OUTPUT_FILE}" ERROR_VARIABLE err)
-  set(out "")
+  list(APPEND how OUTPUT_FILE "${OUTPUT_FILE}")
 else()
-  execute_process(COMMAND ${EMULATOR} ${TOOL} ${args} ${where}
-    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  list(APPEND how OUTPUT_VARIABLE out)
+endif()
+set(command ${EMULATOR} ${TOOL})
+set(prefix "")
+if(COMPLETE)
+  string(REPLACE "|" ";" args "${COMPLETE}")
+  list(TRANSFORM args REPLACE "^<TOOL>$" "${TOOL}")
+  # Lines, not ";": the script is an element of a CMake list.
+  set(command bash -c [[source "$0"
+COMP_WORDS=("$@")
+COMP_CWORD=$(($# - 1))
+_quorvel
+[ ${#COMPREPLY[@]} -eq 0 ] || printf '%s\n' "${COMPREPLY[@]}"]] "${COMPLETION}")
+endif()
+execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(AS_OTHER_USER)
+  # Permissions bind another user only: the owner may change them, and root
+  # passes them by.
+  if(NOT uid STREQUAL "0")
+    message("quorvel case skipped: acting as another user needs root")
+    return()
+  endif()
+  list(APPEND prefix setpriv --reuid=65534 --regid=65534 --clear-groups)
+endif()
+if(MOUNT)
+  execute_process(COMMAND unshare -m -r true RESULT_VARIABLE isolated OUTPUT_QUIET ERROR_QUIET)
+  if(isolated)
+    message("quorvel case skipped: no private mount namespace here")
+    return()
+  endif()
+  list(APPEND prefix unshare -m -r sh -c [[mount -t tmpfs quorvel "$0" && : >"$0/inside" && exec "$@"]] "${MOUNT}")
+endif()
+# An empty argument survives only written out as "".
+list(FIND args "<EMPTY>" empty)
+if(empty EQUAL -1)
+  execute_process(COMMAND ${prefix} ${command} ${args} ${how})
+else()
+  list(SUBLIST args 0 ${empty} before)
+  list(SUBLIST args ${empty} -1 after)
+  list(POP_FRONT after)
+  execute_process(COMMAND ${prefix} ${command} ${before} "" ${after} ${how})
+endif()
+if(OUTPUT_FILE)
+  set(out "")
 endif()
 set(problems "")
 if(NOT "${rc}" STREQUAL "${STATUS}")

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,9 +21,12 @@ bool fail(Failure &failure, int status, std::string message) {
     return false;
 }
 
-bool units(const std::string &textIn, const char *what, Units &out, Failure &failure) {
-    if (utf8ToUnits(textIn, out)) return true;
-    return fail(failure, 1, std::string(what) + " is not valid UTF-8");
+// A path the user names for the library to act on; an empty one names
+// nothing.
+bool pathArgument(const std::string &textIn, Units &out, Failure &failure) {
+    if (textIn.empty()) return fail(failure, 1, "empty path");
+    out = textToUnits(textIn);
+    return true;
 }
 
 bool number(const std::string &textIn, const char *what, int32_t &out, Failure &failure) {
@@ -40,7 +44,8 @@ bool devicesFrom(const std::string &path, std::vector<DeviceEntry> &devices, Fai
 bool settingsFile(const std::string &path, Units &out, Failure &failure) {
     std::string error;
     if (!checkUserFile(path, error)) return fail(failure, 1, error);
-    return units(path, "the settings path", out, failure);
+    out = textToUnits(path);
+    return true;
 }
 
 // The registry file named for the library on Linux, checked the same way.
@@ -58,8 +63,8 @@ bool registryFile(Failure &failure) {
 
 // The library's path limits, in UTF-16 units, for saying why a call failed.
 std::string pathReason(const std::string &path, size_t limit, const char *otherwise) {
-    Units u;
-    if (utf8ToUnits(path, u) && u.size() > limit)
+    const Units u = textToUnits(path);
+    if (u.size() > limit)
         return "the path is " + std::to_string(u.size()) + " UTF-16 units long; the library takes at most " +
                std::to_string(limit);
     const PathInfo info = inspect(path);
@@ -126,7 +131,7 @@ void deviceTable(const std::vector<DeviceEntry> &devices, Section &s) {
                           num(Quorvel_IsATSCDevice(d)), num(Quorvel_IsTDMBDevice(d)), num(Quorvel_IsISDBTDevice(d)),
                           num(Quorvel_IsMPEGStream(d)), num(Quorvel_IsDV(d)), num(Quorvel_IsHDV(d)),
                           num(Quorvel_IsDeviceSupportTimeShift(d)), num(Quorvel_IsUseAudioDevice(d)),
-                          vid[0] ? text(unitsToUtf8(vid)) : missing(), pid[0] ? text(unitsToUtf8(pid)) : missing(),
+                          vid[0] ? text(unitsToText(vid)) : missing(), pid[0] ? text(unitsToText(pid)) : missing(),
                           same});
     }
     s.notes = {"",
@@ -145,9 +150,8 @@ bool runDevices(const std::vector<std::string> &args, const Flags & /*flags*/, D
 
 bool runMatch(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     std::vector<DeviceEntry> devices;
-    Units name, path;
-    if (!devicesFrom(args[0], devices, failure) || !units(args[1], "the name", name, failure)) return false;
-    if (args.size() > 2 && !units(args[2], "the path", path, failure)) return false;
+    if (!devicesFrom(args[0], devices, failure)) return false;
+    const Units name = textToUnits(args[1]), path = textToUnits(args.size() > 2 ? args[2] : std::string());
     Section &s = out.add("matches", "");
     s.columns = {{"index", "#"}, {"name", "device"}, {"same", "same device"}};
     for (size_t i = 0; i < devices.size(); ++i) {
@@ -158,14 +162,13 @@ bool runMatch(const std::vector<std::string> &args, const Flags & /*flags*/, Doc
     return true;
 }
 
-bool runVidPid(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
-    Units path;
-    if (!units(args[0], "the path", path, failure)) return false;
+bool runVidPid(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure & /*failure*/) {
+    const Units path = textToUnits(args[0]);
     QuorvelChar vid[QUORVEL_ID_UNITS] = {0}, pid[QUORVEL_ID_UNITS] = {0};
     Quorvel_GetVIDPID(path.c_str(), vid, pid);
     out.add("ids", "")
-        .field("vendor_id", "vendor id", vid[0] ? text(unitsToUtf8(vid)) : missing())
-        .field("product_id", "product id", pid[0] ? text(unitsToUtf8(pid)) : missing());
+        .field("vendor_id", "vendor id", vid[0] ? text(unitsToText(vid)) : missing())
+        .field("product_id", "product id", pid[0] ? text(unitsToText(pid)) : missing());
     return true;
 }
 
@@ -217,18 +220,29 @@ std::string regionSource() {
 
 void regionSection(const QuorvelChar *settings, Section &s) {
     s.field("source", "source", text(regionSource()));
-    // 0 stays when the older country setting answers, which names no tune space.
-    int32_t country = 0, tuneSpace = 0;
+    // The older country setting names no tune space, and the library leaves
+    // the caller's value: a value left in place is told from one written by
+    // a second call that starts from another value.
+    int32_t country = 0, tuneSpace = INT32_MIN;
     const int32_t result = Quorvel_GetDefaultCountryCode(&country, &tuneSpace, settings);
     s.field("found", "default found", answer(result));
     if (result == 0) {
         s.notes.emplace_back("no default country: no nation code in the country list, and no older setting");
         return;
     }
-    const int32_t space = tuneSpace != 0 ? tuneSpace : country;
+    bool written = tuneSpace != INT32_MIN;
+    if (!written) {
+        int32_t again = 0, otherStart = INT32_MAX;
+        Quorvel_GetDefaultCountryCode(&again, &otherStart, settings);
+        written = otherStart != INT32_MAX;
+    }
     s.field("country", "country code", num(country));
-    s.field("tune_space", "tune space", num(space));
-    standardFields(s, Quorvel_GetTVStandardByTuneSpace(space, 1));
+    // JSON has the library's outputs as returned; text says which tune space
+    // the standard below is that of.
+    s.field("tune_space", "tune space",
+            written ? num(tuneSpace)
+                    : missing("none given; the country code " + std::to_string(country) + " applies"));
+    standardFields(s, Quorvel_GetTVStandardByTuneSpace(written ? tuneSpace : country, 1));
 }
 
 bool runCountry(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
@@ -279,7 +293,7 @@ bool runFeatures(const std::vector<std::string> &args, const Flags & /*flags*/, 
 void diskTable(Section &s) {
     QuorvelChar largest[QUORVEL_ROOT_UNITS] = {0};
     Quorvel_GetLargestDiskName(largest);
-    const std::string chosen = unitsToUtf8(largest);
+    const std::string chosen = unitsToText(largest);
     s.field("largest", "largest fixed disk", chosen.empty() ? missing() : text(chosen));
     s.columns = {{"root", "root"}, {"kind", "kind"}};
 #if !defined(_WIN32)
@@ -287,8 +301,7 @@ void diskTable(Section &s) {
 #endif
     s.columns.push_back({"free_kib", "free KiB"});
     for (const auto &root : systemRoots()) {
-        Units path;
-        if (!utf8ToUnits(root.path, path)) continue;
+        const Units path = textToUnits(root.path);
         std::vector<Value> row = {text(root.path), text(root.kind)};
 #if !defined(_WIN32)
         row.push_back(text(root.fileSystem));
@@ -308,7 +321,7 @@ bool runFreeSpace(const std::vector<std::string> &args, const Flags & /*flags*/,
     s.columns = {{"root", "root"}, {"free_kib", "free KiB"}};
     for (const auto &a : args) {
         Units root;
-        if (!units(a, "the root", root, failure)) return false;
+        if (!pathArgument(a, root, failure)) return false;
         const int32_t free = Quorvel_GetFreeDiskSpace(root.c_str());
         if (free < 0) return fail(failure, 1, a + ": " + pathReason(a, 259, "names no volume"));
         s.rows.push_back({text(a), num(free)});
@@ -318,7 +331,7 @@ bool runFreeSpace(const std::vector<std::string> &args, const Flags & /*flags*/,
 
 bool runMkdir(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
     Units path;
-    if (!units(args[0], "the path", path, failure)) return false;
+    if (!pathArgument(args[0], path, failure)) return false;
     if (Quorvel_CreateTreeDirectory(path.c_str()) != 0) {
         if (path.size() > 259) return fail(failure, 1, args[0] + ": " + pathReason(args[0], 259, ""));
         // The reason, from the deepest part of the path that is there.
@@ -357,7 +370,7 @@ bool refusedTree(const std::string &path, Failure &failure) {
 bool runRmtree(const std::vector<std::string> &args, const Flags &flags, Document &out, Failure &failure) {
     const std::string &target = args[0];
     Units path;
-    if (!units(target, "the path", path, failure) || (!flags.force && refusedTree(target, failure))) return false;
+    if (!pathArgument(target, path, failure) || (!flags.force && refusedTree(target, failure))) return false;
     const PathInfo before = inspect(target);
     const int32_t result = Quorvel_DeleteDir(path.c_str());
     if (result == -1) return fail(failure, 1, target + ": " + pathReason(target, 519, "cannot be removed"));
@@ -374,31 +387,44 @@ bool runRmtree(const std::vector<std::string> &args, const Flags &flags, Documen
                         : before.hidden                      ? "a hidden or system directory"
                                                              : nullptr;
     if (whole != nullptr) return fail(failure, 1, target + ": " + whole + "; nothing was removed");
-    size_t total = 0;
-    const std::vector<KeptEntry> kept = keptEntries(target, 20, total);
-    s.columns = {{"path", "path"}, {"why", "why"}};
-    std::string message = target + ": not all removed; " + std::to_string(total) +
-                          (total == 1 ? " entry stays" : " entries stay") + ", and the directories above them";
-    for (const auto &k : kept) {
-        s.rows.push_back({text(k.path), text(k.why)});
-        message += "\n  " + k.why + ": " + k.path;
-    }
-    if (total > kept.size()) message += "\n  and " + std::to_string(total - kept.size()) + " more";
+    const KeptTree kept = keptEntries(target, 20);
+    s.field("root_reason", "root kept", kept.rootReason.empty() ? missing() : text(kept.rootReason));
+    s.columns = {{"path", "path"}, {"why", "why"}, {"reason", "reason"}};
+    for (const auto &k : kept.entries)
+        s.rows.push_back({text(k.path), text(k.why), k.reason.empty() ? missing() : text(k.reason)});
+    // The root's own reason says why it stays once emptied; one that cannot
+    // be listed kept what it holds from the library too.
+    const std::string rootReason = kept.rootReason.empty() ? "reason unknown" : kept.rootReason;
+    if (!kept.listed) return fail(failure, 1, target + ": not removed (cannot be listed: " + kept.listReason + ")");
+    if (kept.total == 0) return fail(failure, 1, target + ": emptied, but not removed (" + rootReason + ")");
+    const bool one = kept.total == 1;
+    std::string message = target + ": not all removed; " + (kept.complete ? "" : "at least ") +
+                          std::to_string(kept.total) + (one ? " entry stays" : " entries stay") +
+                          ", and the directories above " + (one ? "it" : "them");
+    for (const auto &k : kept.entries)
+        message += "\n  " + k.why + ": " + k.path + (k.reason.empty() ? "" : " (" + k.reason + ")");
+    if (kept.total > kept.entries.size())
+        message += "\n  and " + std::to_string(kept.total - kept.entries.size()) + " more";
+    if (!kept.rootReason.empty()) message += "\n  root kept: " + target + " (" + kept.rootReason + ")";
     return fail(failure, 1, message);
 }
 
-bool runProbe(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
-    Units path;
-    if (!units(args[0], "the path", path, failure)) return false;
-    out.add("probe", "")
-        .field("exists", "exists", answer(Quorvel_IsFileExist(path.c_str())))
+bool runProbe(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure & /*failure*/) {
+    const Units path = textToUnits(args[0]);
+    Section &s = out.add("probe", "");
+    s.field("exists", "file exists", answer(Quorvel_IsFileExist(path.c_str())))
         .field("invalid", "invalid name", answer(Quorvel_IsInValidFileName(path.c_str())));
+    // Both questions are about files: a directory is no file, and no new
+    // file can take its name.
+    if (inspect(args[0]).kind == PathInfo::Directory)
+        s.notes.push_back(args[0] + " is a directory: both answers are about files");
     return true;
 }
 
 // ---- report ---------------------------------------------------------------
 
 bool runReport(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
+    if (!args.empty() && args[0].empty()) return fail(failure, 1, "empty path");
     const std::string dir = args.empty() ? samplesDirectory() : args[0];
     // The separator the directory already uses: the installed samples' path
     // on Windows comes with backslashes.
@@ -444,12 +470,13 @@ const std::vector<Command> &commands() {
         {"devices", "devices FILE", "every device query for each device in FILE",
          "FILE holds [device] blocks of 'field = value' lines: name, path, isDigital, digitalType,\n"
          "isAnalogTV, isAnalogRadio, isDV, isMpegStream, captionCapA/B/C, isAnalogDevice, sourceKind, and\n"
-         "videoStandard (used for the subtitle question; default NTSC-M).",
+         "videoStandard (used for the subtitle question; default NTSC-M). At most 4 MiB, in lines of at\n"
+         "most 4096 bytes, with at most 10000 devices.",
          1, 1, runDevices, false},
-        {"match", "match FILE NAME [PATH]", "which devices in FILE are the device with this name or path",
+        {"match", "match FILE NAME [DEVICE_PATH]", "which devices in FILE are the device with this name or path",
          "Quorvel_IsSameVideoDevice (= IsSameAudioDevice): exact, case-sensitive, empty never matches.", 2, 3,
          runMatch, false},
-        {"vidpid", "vidpid PATH", "vendor and product ids from a hardware path",
+        {"vidpid", "vidpid DEVICE_PATH", "vendor and product ids from a hardware path",
          "Looks for VID_ (else VEN_) and PID_ (else DEV_) in the first 259 characters, any letter case.", 1, 1,
          runVidPid, false},
         {"standard", "standard VALUE", "name of a video standard value and whether it is NTSC",
@@ -460,7 +487,9 @@ const std::vector<Command> &commands() {
         {"country", "country [SETTINGS]", "default country code and tune space, with the tune space's standard",
          "From the user's nation code through SETTINGS' [Country] list, else the older country code.\n"
          "On Linux both come from the file named by QUORVEL_REGISTRY_FILE or, without one, from the\n"
-         "territory of the locale named by LC_ALL, LC_ADDRESS or LANG (the first set); 'source' says which.",
+         "territory of the locale named by LC_ALL, LC_ADDRESS or LANG (the first set); 'source' says which.\n"
+         "The older setting names no tune space: JSON then shows tune_space null, and the standard is\n"
+         "that of the country code.",
          0, 1,
          runCountry, false},
         {"tvstandard", "tvstandard TUNESPACE [KIND]", "analog video standard of a tune space",
@@ -480,18 +509,23 @@ const std::vector<Command> &commands() {
          ";\nfree space as the library answers it (-1: none known).",
          0, 0, runDisks, false},
         {"freespace", "freespace ROOT...", "kilobytes free on the volume of each ROOT",
-         "2 TiB or more shows as 2147483647; a root that names no volume is an error (status 1).", 1, 64,
+         "2 TiB or more shows as 2147483647; a root that names no volume is an error (status 1).\n"
+         "At most 64 roots.",
+         1, 64,
          runFreeSpace, false},
         {"mkdir", "mkdir PATH", "create a directory with all its parents",
          "Status 1 when it cannot be made, or when PATH exists and is not a directory.", 1, 1, runMkdir, false},
         {"rmtree", "rmtree [--force] PATH", "remove a directory tree, never following links out of it",
          "Read-only entries stay, and so do the directories above them; whatever stays is listed with\n"
-         "its reason, and the status is 1. A link, a file or a directory with attributes is not removed.\n"
+         "its reason (at most 20 entries), then the root's own reason if it would stay even emptied, and\n"
+         "the status is 1. A link, a file or a directory with attributes is not removed.\n"
          "Refuses a root, the current directory or one of its parents, and names ending in . or ..,\n"
          "unless --force is given. --json shows the library's result as it is.",
          1, 1, runRmtree, true},
         {"probe", "probe PATH", "whether a file exists and whether the name can be used for a new one",
-         "Never changes an existing file; a probe file is made and removed only when none exists.", 1, 1,
+         "Never changes an existing file; a probe file is made and removed only when none exists.\n"
+         "Both answers are about files: a directory is no file, and no new file can take its name.",
+         1, 1,
          runProbe, false},
     };
     return list;

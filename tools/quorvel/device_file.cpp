@@ -61,15 +61,52 @@ bool utf8ToUnits(const std::string &text, std::basic_string<QuorvelChar> &out) {
     return n != kTextRefused;
 }
 
-std::string unitsToUtf8(const QuorvelChar *units) {
+std::basic_string<QuorvelChar> textToUnits(const std::string &text) {
     using namespace quorvel::platform;
+    std::basic_string<QuorvelChar> out(text.size(), 0);  // never more units than bytes
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+#if defined(_WIN32)
+    size_t n = 0;
+    for (size_t i = 0; i < text.size();) {
+        uint32_t code = 0;
+        size_t used = decodeUtf8(bytes + i, text.size() - i, &code);
+        if (used == 0 && bytes[i] == 0xED && text.size() - i >= 3 && bytes[i + 1] >= 0xA0 && bytes[i + 1] <= 0xBF &&
+            bytes[i + 2] >= 0x80 && bytes[i + 2] <= 0xBF) {
+            used = decodeGeneralizedUtf8(bytes + i, &code);
+        } else if (used == 0) {
+            code = 0xDC00u + bytes[i];
+            used = 1;
+        }
+        n += encodeUtf16(code, &out[n]);
+        i += used;
+    }
+#else
+    const size_t n = utf8ToUtf16(bytes, text.size(), out.data(), out.size(), IllFormedByte::Surrogate);
+#endif
+    out.resize(n);
+    return out;
+}
+
+std::string unitsToText(const QuorvelChar *units, size_t length) {
+    using namespace quorvel::platform;
+    std::string out(3 * length, '\0');  // never more than three bytes a unit
+    auto *bytes = reinterpret_cast<unsigned char *>(out.data());
+#if defined(_WIN32)
+    const size_t n = utf16ToUtf8(units, length, bytes, out.size(), LoneSurrogate::Generalized);
+#else
+    // A surrogate that stands for no byte comes from no native name; it is
+    // kept in its three-byte form rather than lost.
+    size_t n = utf16ToUtf8(units, length, bytes, out.size(), LoneSurrogate::ByteOrRefuse);
+    if (n == kTextRefused) n = utf16ToUtf8(units, length, bytes, out.size(), LoneSurrogate::Generalized);
+#endif
+    out.resize(n);
+    return out;
+}
+
+std::string unitsToText(const QuorvelChar *units) {
     size_t length = 0;
     while (units[length] != 0) ++length;
-    std::string out(3 * length, '\0');  // never more than three bytes a unit
-    // A lone surrogate prints as the replacement character.
-    out.resize(utf16ToUtf8(units, length, reinterpret_cast<unsigned char *>(out.data()), out.size(),
-                           LoneSurrogate::Replace));
-    return out;
+    return unitsToText(units, length);
 }
 
 NumberStatus parseNumber(const std::string &text, int32_t &value) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "device_file.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -23,7 +24,9 @@ using namespace quorvel_tool;
 
 namespace {
 
-// The arguments in UTF-8 on every system (Windows hands them over in UTF-16).
+// The arguments as the tool's text (see textToUnits): the bytes given on
+// POSIX; on Windows, which hands them over in UTF-16, UTF-8 that keeps a lone
+// surrogate.
 std::vector<std::string> arguments(int argc, char **argv) {
 #if defined(_WIN32)
     (void)argc;
@@ -31,12 +34,7 @@ std::vector<std::string> arguments(int argc, char **argv) {
     std::vector<std::string> out;
     int count = 0;
     LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    for (int i = 1; wide != nullptr && i < count; ++i) {
-        int bytes = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string s(bytes > 0 ? static_cast<size_t>(bytes - 1) : 0, '\0');
-        if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &s[0], bytes, nullptr, nullptr);
-        out.push_back(s);
-    }
+    for (int i = 1; wide != nullptr && i < count; ++i) out.push_back(unitsToText(wide[i]));
     LocalFree(wide);
     return out;
 #else
@@ -139,6 +137,10 @@ int main(int argc, char **argv) {
         if (positional.size() > 1) return refuse(2, "help takes one command name", "help");
         if (positional.empty()) {
             printHelp();
+            return emit("", 0);
+        }
+        if (positional[0] == "help") {
+            std::printf("usage: quorvel help [COMMAND]\n\nDescribes COMMAND, or lists the commands.\n");
             return emit("", 0);
         }
         command = findCommand(positional[0]);

@@ -37,7 +37,14 @@ bool decode(const std::string &s, size_t &i, uint32_t &cp) {
         cp = (cp << 6) | (byte(i + k) & 0x3Fu);
     }
     static const uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+#if defined(_WIN32)
+    // A lone surrogate of a Windows name, as the tool carries it (see
+    // textToUnits); on POSIX those are three bytes that are not UTF-8.
+    const bool surrogate = false;
+#else
+    const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
+#endif
+    if (cp < kMin[extra] || cp > 0x10FFFF || surrogate) {
         ++i;
         return false;
     }
@@ -79,19 +86,23 @@ std::string plain(const Value &v) {
         case Value::Text: return printable(v.text);
         case Value::Flag: return v.number ? "yes" : "no";
         case Value::Answer: return v.number == 0 ? "no" : v.number == 1 ? "yes" : std::to_string(v.number);
-        default: return "-";
+        default: return v.text.empty() ? "-" : printable(v.text);
     }
 }
 
-// A JSON string: valid UTF-8 whatever the input (a stray byte becomes
-// U+FFFD), controls escaped.
+// A JSON string: valid UTF-8 whatever the input, controls escaped. Nothing
+// is lost: a byte that is not UTF-8 is the escaped lone surrogate of its
+// value (0xFF as \udcff), as the library reads such a byte in a native path;
+// a lone surrogate of a Windows name is escaped as itself.
 std::string quoted(const std::string &s) {
     std::string out = "\"";
     for (size_t i = 0; i < s.size();) {
         const size_t start = i;
         uint32_t cp = 0;
+        char escape[12];
         if (!decode(s, i, cp)) {
-            out += "\\ufffd";
+            (void)std::snprintf(escape, sizeof escape, "\\u%04x", 0xDC00u + static_cast<unsigned char>(s[start]));
+            out += escape;
             continue;
         }
         if (cp == '"' || cp == '\\') {
@@ -103,8 +114,7 @@ std::string quoted(const std::string &s) {
             out += "\\t";
         } else if (cp == '\r') {
             out += "\\r";
-        } else if (isControl(cp)) {
-            char escape[12];
+        } else if (isControl(cp) || (cp >= 0xD800 && cp <= 0xDFFF)) {
             (void)std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(cp));
             out += escape;
         } else {
@@ -141,7 +151,7 @@ std::string printable(const std::string &s) {
         if (!decode(s, i, cp)) {
             (void)std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(s[start]));
             out += escape;
-        } else if (isControl(cp)) {
+        } else if (isControl(cp) || (cp >= 0xD800 && cp <= 0xDFFF)) {
             if (cp < 0x80)
                 (void)std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(cp));
             else

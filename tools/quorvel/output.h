@@ -13,7 +13,8 @@ namespace quorvel_tool {
 
 // Number: a number as such. Answer: a number the library returned, printed
 // as yes/no when it is 0 or 1 but kept as the number in JSON. Flag: a yes/no
-// fact of the tool's own (true/false in JSON).
+// fact of the tool's own (true/false in JSON). Missing: null in JSON, and in
+// text "-" or the words in `text` that say what applies instead.
 struct Value {
     enum Kind { Number, Text, Flag, Answer, Missing } kind = Missing;
     int64_t number = 0;
@@ -24,7 +25,7 @@ inline Value num(int64_t n) { return Value{Value::Number, n, {}}; }
 inline Value text(std::string s) { return Value{Value::Text, 0, std::move(s)}; }
 inline Value flag(bool b) { return Value{Value::Flag, b ? 1 : 0, {}}; }
 inline Value answer(int64_t n) { return Value{Value::Answer, n, {}}; }
-inline Value missing() { return Value{}; }
+inline Value missing(std::string shown = std::string()) { return Value{Value::Missing, 0, std::move(shown)}; }
 
 struct Field {
     std::string key;    // JSON name
@@ -64,8 +65,9 @@ struct Document {
 std::string renderText(const Document &doc);
 std::string renderJson(const Document &doc);
 
-// `s` safe for a terminal: control characters, bidirectional overrides and
-// bytes that are not UTF-8 as backslash escapes (\x1b, \u202e).
+// `s` safe for a terminal: control characters, bidirectional overrides,
+// bytes that are not UTF-8 and lone surrogates as backslash escapes (\x1b,
+// \u202e, \xff, \udc80).
 std::string printable(const std::string &s);
 // Columns `s` takes on a terminal: 2 for wide (East Asian) characters, 0 for
 // combining marks, 1 for the rest. Expects printable text.

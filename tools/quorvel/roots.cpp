@@ -35,7 +35,7 @@ std::vector<Root> systemRoots() {
     const DWORD n = GetLogicalDriveStringsW(sizeof buffer / sizeof buffer[0], buffer);
     if (n == 0 || n >= sizeof buffer / sizeof buffer[0]) return roots;
     for (const wchar_t *p = buffer; *p; p += wcslen(p) + 1)
-        roots.push_back({unitsToUtf8(p), kindName(GetDriveTypeW(p)), std::string()});
+        roots.push_back({unitsToText(p), kindName(GetDriveTypeW(p)), std::string()});
     return roots;
 }
 
@@ -53,7 +53,7 @@ std::vector<Root> systemRoots() {
     if (!quorvel::platform::readDriveRoots(&list)) return roots;
     const QuorvelChar *p = list.list;
     for (uint32_t i = 0; i < list.count; ++i) {
-        const std::string path = unitsToUtf8(p);
+        const std::string path = unitsToText(p);
         const auto type = types.find(path);
         roots.push_back({path, kindName(list.types[i]), type != types.end() ? type->second : "-"});
         while (*p != 0) ++p;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "device_file.h"
 #include "quorvel/quorvel.h"
 
 #if defined(_WIN32)
@@ -33,19 +34,11 @@ std::string joinPath(const std::string &dir, const std::string &name) {
 
 #if defined(_WIN32)
 
-std::wstring wide(const std::string &s) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring out(n > 0 ? static_cast<size_t>(n) : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &out[0], n);
-    return out;
-}
+// The tool's text to UTF-16 and back, a lone surrogate kept (see textToUnits).
+std::wstring wide(const std::string &s) { return textToUnits(s); }
 
 std::string narrow(const wchar_t *s, int length = -1) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, s, length, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, s, length, &out[0], n, nullptr, nullptr);
-    if (length < 0 && !out.empty()) out.pop_back();  // the terminator
-    return out;
+    return length < 0 ? unitsToText(s) : unitsToText(s, static_cast<size_t>(length));
 }
 
 // The system's words for an error code, with the limit named when a path
@@ -110,6 +103,39 @@ std::string reasonFor(int code, const std::string & /*path*/) {
     return words;
 }
 
+// What a removal looks at, links not followed: the kind and mode, the owner,
+// the mount, and the flags that forbid removal.
+struct Status {
+    mode_t mode = 0;
+    uid_t owner = 0;
+    uint64_t mount = 0;  // the mount id where the kernel gives one, else the device
+    bool immutable = false;
+    bool appendOnly = false;
+};
+
+// The status of `path`, of the last link itself unless `follow`. The mount
+// is told as the library tells it: by its id, so that a bind mount of the
+// same file system counts too, where the kernel gives one.
+bool status(const std::string &path, Status &out, bool follow = false) {
+    struct statx sx;
+    if (statx(AT_FDCWD, path.c_str(), (follow ? 0 : AT_SYMLINK_NOFOLLOW) | AT_NO_AUTOMOUNT,
+              STATX_TYPE | STATX_MODE | STATX_UID | STATX_MNT_ID, &sx) != 0) {
+        struct stat st;
+        if (errno != ENOSYS || (follow ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) != 0) return false;
+        out.mode = st.st_mode;
+        out.owner = st.st_uid;
+        out.mount = (uint64_t{1} << 63) | static_cast<uint64_t>(st.st_dev);
+        return true;
+    }
+    out.mode = sx.stx_mode;
+    out.owner = sx.stx_uid;
+    const uint64_t device = (uint64_t{sx.stx_dev_major} << 32) | sx.stx_dev_minor;
+    out.mount = (sx.stx_mask & STATX_MNT_ID) != 0 ? sx.stx_mnt_id : (uint64_t{1} << 63) | device;
+    out.immutable = (sx.stx_attributes_mask & sx.stx_attributes & STATX_ATTR_IMMUTABLE) != 0;
+    out.appendOnly = (sx.stx_attributes_mask & sx.stx_attributes & STATX_ATTR_APPEND) != 0;
+    return true;
+}
+
 struct Handle {
     int fd = -1;
     Handle() = default;
@@ -150,6 +176,10 @@ bool openRegular(const std::string &path, size_t limit, Handle &file, std::strin
 
 bool readUserFile(const std::string &path, size_t limit, std::string &contents, std::string &error) {
     contents.clear();
+    if (path.empty()) {
+        error = "empty path";
+        return false;
+    }
     Handle file;
     if (!openRegular(path, limit, file, error)) return false;
     char buffer[65536];
@@ -180,6 +210,10 @@ bool readUserFile(const std::string &path, size_t limit, std::string &contents, 
 }
 
 bool checkUserFile(const std::string &path, std::string &error) {
+    if (path.empty()) {
+        error = "empty path";
+        return false;
+    }
     Handle file;
     return openRegular(path, SIZE_MAX, file, error);
 }
@@ -201,18 +235,18 @@ PathInfo inspect(const std::string &path) {
     else
         info.kind = PathInfo::File;
 #else
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) {
+    Status st;
+    if (!status(path, st)) {
         info.reason = reasonFor(errno, path);
         return info;
     }
-    info.readOnly = (st.st_mode & S_IWUSR) == 0;  // as the library reads it
-    info.volume = static_cast<unsigned long long>(st.st_dev);
-    if (S_ISLNK(st.st_mode))
+    info.readOnly = (st.mode & S_IWUSR) == 0;  // as the library reads it
+    info.volume = st.mount;
+    if (S_ISLNK(st.mode))
         info.kind = PathInfo::Link;
-    else if (S_ISDIR(st.st_mode))
+    else if (S_ISDIR(st.mode))
         info.kind = PathInfo::Directory;
-    else if (S_ISREG(st.st_mode))
+    else if (S_ISREG(st.mode))
         info.kind = PathInfo::File;
     else
         info.kind = PathInfo::Other;
@@ -222,12 +256,18 @@ PathInfo inspect(const std::string &path) {
 
 namespace {
 
-std::vector<std::string> entryNames(const std::string &dir) {
-    std::vector<std::string> names;
+// The names in `dir`; false, with the system's words in `reason`, when it
+// cannot be listed.
+bool entryNames(const std::string &dir, std::vector<std::string> &names, std::string &reason) {
 #if defined(_WIN32)
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW(wide(joinPath(dir, "*")).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND) return true;  // not even "." and ".."
+        reason = reasonFor(code, dir);
+        return false;
+    }
     do {
         const std::string name = narrow(found.cFileName);
         if (name != "." && name != "..") names.push_back(name);
@@ -235,18 +275,42 @@ std::vector<std::string> entryNames(const std::string &dir) {
     FindClose(search);
 #else
     DIR *d = opendir(dir.c_str());
-    if (d == nullptr) return names;
+    if (d == nullptr) {
+        reason = reasonFor(errno, dir);
+        return false;
+    }
     while (const struct dirent *e = readdir(d)) {  // NOLINT(concurrency-mt-unsafe): one reader per stream
         const std::string name = e->d_name;
         if (name != "." && name != "..") names.push_back(name);
     }
     closedir(d);
 #endif
-    return names;
+    return true;
+}
+
+// The directory that holds `path`, by its text.
+std::string parentDirectory(const std::string &path) {
+    std::string p = path;
+    while (p.size() > 1 && (p.back() == '/' || p.back() == '\\')) p.pop_back();
+    const size_t cut = p.find_last_of("/\\");
+    if (cut == std::string::npos) return ".";
+#if defined(_WIN32)
+    if (cut == 2 && p[1] == ':') return p.substr(0, 3);  // a drive root
+#endif
+    return p.substr(0, cut == 0 ? 1 : cut);
+}
+
+// An entry the library does not reach: its path, as the library builds it,
+// does not fit the library's working buffer.
+std::string beyondLibraryLimit(const std::string &path) {
+    constexpr size_t kChildPathLimit = 519;  // UTF-16 units
+    if (textToUnits(path).size() <= kChildPathLimit) return std::string();
+    return "path over the library's limit of " + std::to_string(kChildPathLimit) + " UTF-16 units";
 }
 
 #if defined(_WIN32)
-// The path the system resolves `path` to, upper-cased for comparing; empty
+// The path the system resolves `path` to, as the library compares it: unit
+// for unit, so that a name differing only in case is another file; empty
 // when it cannot be opened.
 std::wstring finalPath(const std::string &path) {
     Handle dir;
@@ -254,67 +318,127 @@ std::wstring finalPath(const std::string &path) {
                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     wchar_t buffer[32768];
     const DWORD n = dir.h == INVALID_HANDLE_VALUE ? 0 : GetFinalPathNameByHandleW(dir.h, buffer, 32768, 0);
-    std::wstring out(buffer, n > 0 && n < 32768 ? n : 0);
-    for (auto &c : out) c = static_cast<wchar_t>(towupper(c));
-    return out;
+    return std::wstring(buffer, n > 0 && n < 32768 ? n : 0);
+}
+
+// Why `path` cannot be deleted, from opening it for deletion: the access
+// check and the sharing check a deletion meets. Opening deletes nothing.
+std::string removalObstacle(const std::string & /*dir*/, const std::string &path) {
+    Handle entry;
+    entry.h = CreateFileW(wide(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (entry.h != INVALID_HANDLE_VALUE) return std::string();
+    return "cannot be deleted: " + reasonFor(GetLastError(), path);
+}
+
+std::string mountObstacle(const std::string & /*path*/) { return std::string(); }
+#else
+// Why the system keeps this user from removing `path` from the directory
+// `dir`: the checks unlink and rmdir make, in their order.
+std::string removalObstacle(const std::string &dir, const std::string &path) {
+    if (faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return "cannot write " + dir + ": " + reasonFor(errno, dir);
+    Status holder, entry;
+    if (!status(dir, holder, true) || !status(path, entry)) return std::string();
+    if (holder.immutable || holder.appendOnly)
+        return dir + (holder.immutable ? " is immutable" : " is append-only");
+    const uid_t self = geteuid();
+    if ((holder.mode & S_ISVTX) != 0 && self != 0 && entry.owner != self && holder.owner != self)
+        return dir + " is sticky and the entry is another user's";
+    if (entry.immutable || entry.appendOnly) return entry.immutable ? "immutable" : "append-only";
+    return std::string();
+}
+
+// Whether the directory `path` is a mount point: it lies on another mount
+// than the directory holding it, so the system will not remove it.
+std::string mountObstacle(const std::string &path) {
+    Status self, holder;
+    if (!status(path, self) || !status(parentDirectory(path), holder, true) || self.mount == holder.mount)
+        return std::string();
+    return "a mount point";
 }
 #endif
 
 // Walks what stayed below `dir`, adding each entry that stayed for itself;
 // true when anything is left. `budget` bounds the walk, however large the
 // tree that stayed.
-bool collectKept(const std::string &dir, const PathInfo &top, size_t limit, size_t &total, size_t &budget,
-                 std::vector<KeptEntry> &out) {
+bool collectKept(const std::string &dir, const std::vector<std::string> &names, const PathInfo &top, size_t limit,
+                 size_t &budget, KeptTree &out) {
     bool any = false;
 #if defined(_WIN32)
     const std::wstring dirFinal = finalPath(dir);
 #endif
-    for (const auto &name : entryNames(dir)) {
-        if (budget == 0) return true;
+    for (const auto &name : names) {
+        if (budget == 0) {
+            out.complete = false;
+            return true;
+        }
         --budget;
         const std::string path = joinPath(dir, name);
         PathInfo info = inspect(path);
         const char *why = nullptr;
+        std::string reason;
         if (info.kind == PathInfo::Missing) continue;  // gone meanwhile
         any = true;
 #if defined(_WIN32)
         // Wine shows a Unix link as what it leads to; the library keeps any
         // entry whose resolved path is not where it stands, and so do we.
-        std::wstring expected = dirFinal + L"\\" + wide(name);
-        for (auto &c : expected) c = static_cast<wchar_t>(towupper(c));
-        if (info.kind == PathInfo::Directory && finalPath(path) != expected) info.kind = PathInfo::Link;
+        const std::wstring expected = dirFinal + L"\\" + wide(name);
+        const std::wstring resolved = finalPath(path);
+        if (!resolved.empty() && resolved != expected) {
+            info.kind = PathInfo::Link;
+            reason = "leads elsewhere; links are never followed";
+        }
 #endif
-        if (info.kind == PathInfo::Link) {
-            why = "link kept";
-        } else if (info.kind == PathInfo::Directory) {
-            // The removal enters only plain directories on the same volume.
-            if (info.volume != top.volume)
-                why = "mount point kept";
-            else if (info.readOnly)
-                why = "read-only directory kept";
-            else if (info.hidden)
-                why = "hidden or system directory kept";
-            else if (!collectKept(path, top, limit, total, budget, out))
-                why = "empty directory kept";
+        if (info.kind == PathInfo::Directory && info.volume != top.volume) {
+            why = "mount point kept";  // the removal enters only plain directories on the same volume
+        } else if (info.kind == PathInfo::Directory && info.readOnly) {
+            why = "read-only directory kept";
+        } else if (info.kind == PathInfo::Directory && info.hidden) {
+            why = "hidden or system directory kept";
+        } else if (info.kind == PathInfo::File && info.readOnly) {
+            why = "read-only file kept";
         } else {
-            why = info.readOnly ? "read-only file kept" : "file kept";
+            // Anything else stays for a reason of the system's, or beyond the
+            // library's reach; a directory only for what stayed in it.
+            if (reason.empty()) reason = beyondLibraryLimit(path);
+            if (reason.empty()) reason = removalObstacle(dir, path);
+            if (info.kind == PathInfo::Link) {
+                why = "link kept";
+            } else if (info.kind != PathInfo::Directory) {
+                why = "file kept";
+            } else {
+                std::string cannotList;
+                std::vector<std::string> inside;
+                if (!entryNames(path, inside, cannotList)) {
+                    why = "directory kept";
+                    if (reason.empty()) reason = "cannot be listed: " + cannotList;
+                } else if (!collectKept(path, inside, top, limit, budget, out)) {
+                    why = "empty directory kept";
+                }
+            }
+            if (reason.empty()) reason = "reason unknown";
         }
         if (why == nullptr) continue;
-        if (out.size() < limit) out.push_back({path, why});
-        ++total;
+        if (out.entries.size() < limit) out.entries.push_back({path, why, reason});
+        ++out.total;
     }
     return any;
 }
 
 }  // namespace
 
-std::vector<KeptEntry> keptEntries(const std::string &root, size_t limit, size_t &total) {
-    std::vector<KeptEntry> out;
-    total = 0;
+KeptTree keptEntries(const std::string &root, size_t limit) {
+    KeptTree out;
     size_t budget = 100000;
-    collectKept(root, inspect(root), limit, total, budget, out);
+    std::vector<std::string> names;
+    out.listed = entryNames(root, names, out.listReason);
+    if (out.listed) collectKept(root, names, inspect(root), limit, budget, out);
+    out.rootReason = mountObstacle(root);
+    if (out.rootReason.empty()) out.rootReason = removalObstacle(parentDirectory(root), root);
     return out;
 }
+
 bool holdsWorkingDirectory(const std::string &path) {
 #if defined(_WIN32)
     wchar_t full[32768], cwd[32768];

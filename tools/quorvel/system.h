@@ -14,7 +14,7 @@ namespace quorvel_tool {
 // Reads all of `path` into `contents`: only a regular file, and only up to
 // `limit` bytes. A FIFO, a device or a directory is refused before anything
 // is read, so nothing blocks or grows without end. On failure `error` is
-// "PATH: reason".
+// "PATH: reason", or "empty path".
 bool readUserFile(const std::string &path, size_t limit, std::string &contents, std::string &error);
 
 // The same checks without reading: `path` is a regular file the tool can open.
@@ -25,19 +25,31 @@ struct PathInfo {
     enum Kind { Missing, Directory, File, Link, Other } kind = Missing;
     bool readOnly = false;
     bool hidden = false;      // Windows: hidden or system
-    unsigned long long volume = 0;  // POSIX: the device it lies on
+    unsigned long long volume = 0;  // POSIX: the mount it lies on
     std::string reason;       // Missing: the system's words for why
 };
 PathInfo inspect(const std::string &path);
 
-// What stayed of a tree after a removal: each entry that is not a plain
-// directory, and each directory that stayed empty, with the reason in words
-// ("read-only file kept"). At most `limit` are listed; `total` counts all.
+// What stayed of a tree after a removal: each entry that stayed for itself
+// (not a directory that stayed only for what it holds), with what it is
+// ("file kept") and, unless that says it ("read-only file kept"), the reason
+// in words ("cannot write /etc/ssl: Permission denied"); empty when the tool
+// cannot tell. At most `limit` entries are listed and a bounded number
+// looked at; `total` counts all it found.
 struct KeptEntry {
     std::string path;
     std::string why;
+    std::string reason;
 };
-std::vector<KeptEntry> keptEntries(const std::string &root, size_t limit, size_t &total);
+struct KeptTree {
+    std::vector<KeptEntry> entries;
+    size_t total = 0;
+    bool complete = true;    // false when the walk stopped at its bound
+    bool listed = true;      // false when the root itself cannot be listed
+    std::string listReason;  // why not, in the system's words
+    std::string rootReason;  // why the root would stay even emptied, or empty
+};
+KeptTree keptEntries(const std::string &root, size_t limit);
 
 // True when `path` is the current directory or one of its parents, or a
 // root, once resolved.
