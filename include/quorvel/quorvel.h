@@ -1,5 +1,7 @@
 /*
  * quorvel.h - public interface of the Quorvel capture-device helper library.
+ * Copyright (c) 2026 The Quorvel authors
+ * SPDX-License-Identifier: MIT
  *
  * Compiles as C99 and as C++. Every function takes 32-bit integers, pointers
  * to a CaptureDeviceInfo record or pointers to NUL-terminated strings of
