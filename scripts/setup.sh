@@ -8,6 +8,7 @@
 #     bench      the benchmarks
 #     analysis   fuzzing and static analysis
 #     windows    both Windows builds and Wine to run them
+#     packaging  the Debian packages and their checks
 #     all        every group: what scripts/test.sh needs
 set -euo pipefail
 
@@ -17,6 +18,7 @@ tool=(
 test=(
   libgtest-dev googletest                       # tests: GoogleTest, also as source for the cross build
   man-db                                        # man -l, checking the installed manual page
+  abigail-tools                                 # abidiff: libquorvel.so's ABI against interface/libquorvel.abi
 )
 bench=(
   libbenchmark-dev                              # bench/
@@ -29,6 +31,12 @@ windows=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64   # 64-bit quorvel.dll
   llvm lld                                      # quorvel.lib (llvm-dlltool), MSVC-ABI test caller (lld-link)
   wine wine32:i386 wine64                       # running both Windows builds
+  strip-nondeterminism                          # the zips' entries in name order (reproducible zips)
+)
+packaging=(
+  dpkg-dev debhelper                            # dpkg-buildpackage and dh: building debian/
+  lintian                                       # checking the built packages
+  autopkgtest make                              # running debian/tests (make: its CMake consumer's build)
 )
 
 groups=("$@")
@@ -41,8 +49,9 @@ for g in "${groups[@]}"; do
     bench) packages+=("${tool[@]}" "${bench[@]}") ;;
     analysis) packages+=("${tool[@]}" "${analysis[@]}") ;;
     windows) packages+=("${tool[@]}" "${test[@]}" "${windows[@]}") ;;
-    all) packages+=("${tool[@]}" "${test[@]}" "${bench[@]}" "${analysis[@]}" "${windows[@]}") ;;
-    *) echo "setup: unknown group '$g' (tool, test, bench, analysis, windows, all)" >&2; exit 2 ;;
+    packaging) packages+=("${tool[@]}" "${packaging[@]}") ;;
+    all) packages+=("${tool[@]}" "${test[@]}" "${bench[@]}" "${analysis[@]}" "${windows[@]}" "${packaging[@]}") ;;
+    *) echo "setup: unknown group '$g' (tool, test, bench, analysis, windows, packaging, all)" >&2; exit 2 ;;
   esac
 done
 

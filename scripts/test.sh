@@ -3,6 +3,10 @@
 #   native  libquorvel.so and its suite under AddressSanitizer and UBSan;
 #   win32   quorvel.dll cross-built with MinGW-w64, the same suite under Wine;
 #   win64   the same for 64-bit Windows, under 64-bit Wine (one prefix for both).
+# Then the fuzz targets, the ThreadSanitizer build and clang-tidy, and the
+# release files: the Debian packages built, checked by lintian and tested
+# (debian/tests) in a throw-away root, and every release file built twice
+# from two folders to be compared byte for byte.
 # Each stage's time is printed before the summary.
 # Ends with one summary line, "N passed, M failed", and a nonzero status on
 # any failure.
@@ -138,6 +142,48 @@ if [ -f "$root/.clang-tidy" ]; then
   fi
   stage_times+=" clang-tidy $((SECONDS - started))s"
 fi
+
+# run_check NAME COMMAND...: a check that is one result. Status 77 is a skip,
+# counted as passed and named, as CTest does.
+run_check() {
+  local name=$1 started=$SECONDS rc=0
+  shift
+  echo "== $name"
+  "$@" || rc=$?
+  if [ "$rc" -eq 0 ]; then
+    passed=$((passed + 1))
+  elif [ "$rc" -eq 77 ]; then
+    passed=$((passed + 1)); echo "$name: skipped, counted as passed"
+  else
+    failed=$((failed + 1)); status=1; echo "$name: failed ($rc)"
+  fi
+  stage_times+=" $name $((SECONDS - started))s"
+}
+
+# The Debian packages: built, lintian-clean, and their autopkgtest tests
+# (each test one result) run against them in a throw-away root.
+run_check deb "$root/scripts/deb.sh" build "$build/deb"
+run_check lintian "$root/scripts/deb.sh" lintian "$build/deb"
+echo "== autopkgtest"
+started=$SECONDS
+rc=0
+"$root/scripts/deb.sh" autopkgtest "$build/deb" || rc=$?
+summary=$build/deb/autopkgtest/summary
+if [ "$rc" -eq 77 ]; then
+  passed=$((passed + 1)); echo "autopkgtest: skipped, counted as passed"
+elif [ -s "$summary" ]; then
+  while read -r name result _; do
+    if [ "$result" = PASS ]; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
+    echo "autopkgtest: $name $result"
+  done <"$summary"
+  if [ "$rc" -ne 0 ] && ! grep -qv ' PASS' "$summary"; then failed=$((failed + 1)); status=1; fi
+else
+  echo "autopkgtest: no results ($rc)"; failed=$((failed + 1)); status=1
+fi
+stage_times+=" autopkgtest $((SECONDS - started))s"
+# The release files (the tool, libquorvel.so, both DLLs, both zips), built
+# twice from two folders with SOURCE_DATE_EPOCH set: the same bytes.
+run_check reproducible "$root/scripts/reproducible.sh" "$build/reproducible"
 
 echo
 echo "stage times:$stage_times, total ${SECONDS}s"

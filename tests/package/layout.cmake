@@ -1,9 +1,12 @@
-# cmake -DPREFIX=<dir> -DEXPECTED=<a|b|...> [-DLINKS=<a|b|...>] -P layout.cmake
+# cmake -DPREFIX=<dir> -DEXPECTED=<a|b|...> [-DLINKS=<a|b|...>]
+#       [-DNO_RUNPATH=<a|b|...> -DREADELF=<readelf>] -P layout.cmake
 # The installed tree holds exactly the EXPECTED files (paths relative to
-# PREFIX); those in LINKS are symbolic links.
+# PREFIX); those in LINKS are symbolic links; the ELF files in NO_RUNPATH
+# carry no run path (RPATH or RUNPATH).
 cmake_minimum_required(VERSION 3.21)
 string(REPLACE "|" ";" expected "${EXPECTED}")
 string(REPLACE "|" ";" links "${LINKS}")
+string(REPLACE "|" ";" no_runpath "${NO_RUNPATH}")
 if(NOT expected)
   message(FATAL_ERROR "layout.cmake: no expected files given")
 endif()
@@ -29,6 +32,12 @@ endforeach()
 foreach(file IN LISTS links)
   if(EXISTS "${PREFIX}/${file}" AND NOT IS_SYMLINK "${PREFIX}/${file}")
     string(APPEND problems "  not a link: ${file}\n")
+  endif()
+endforeach()
+foreach(file IN LISTS no_runpath)
+  execute_process(COMMAND "${READELF}" --dynamic "${PREFIX}/${file}" RESULT_VARIABLE rc OUTPUT_VARIABLE dynamic)
+  if(rc OR dynamic MATCHES "[(](RPATH|RUNPATH)[)][^\n]*")
+    string(APPEND problems "  run path in ${file} (readelf status ${rc}): ${CMAKE_MATCH_0}\n")
   endif()
 endforeach()
 

@@ -1,7 +1,9 @@
 # cmake -DPROGRAM=<file> -DLOG=<path prefix> [-DEMULATOR=<wine>] [-DARGS=<a|b|...>]
-#       [-DSTDOUT_MATCHES=<regex>] -P run.cmake
+#       [-DSTDOUT_MATCHES=<regex>] [-DLIBRARY_PATH=<dir>] -P run.cmake
 # Runs an installed or consumer program and fails when its exit status is
-# not 0 or its standard output does not match STDOUT_MATCHES.
+# not 0 or its standard output does not match STDOUT_MATCHES. LIBRARY_PATH
+# is where the loader looks first (LD_LIBRARY_PATH), as a user names a
+# prefix outside the loader's own folders.
 #
 # The output goes to LOG.out and LOG.err and is shown from there: a Wine
 # program that is first to start the wineserver can leave the server and its
@@ -21,6 +23,9 @@ string(REPLACE "|" ";" args "${ARGS}")
 # Tune spaces are answered from a registry file before the built-in table
 # when one is named; the programs expect the table.
 unset(ENV{QUORVEL_REGISTRY_FILE})
+if(LIBRARY_PATH)
+  set(ENV{LD_LIBRARY_PATH} "${LIBRARY_PATH}")
+endif()
 
 execute_process(COMMAND ${EMULATOR} "${PROGRAM}" ${args}
   RESULT_VARIABLE result OUTPUT_FILE "${LOG}.out" ERROR_FILE "${LOG}.err")
