@@ -1,7 +1,8 @@
 // Registry, POSIX side: the registry is a registry export file named by the
-// environment variable QUORVEL_REGISTRY_FILE (docs/registry-file.md). The
-// file is kept, parsed, while it is unchanged; a change to it shows at the
-// next open. An open key holds a copy of its values until it is closed. A variable naming a file that cannot be read or
+// environment variable QUORVEL_REGISTRY_FILE (docs/registry-file.md). Its
+// keys are kept, parsed, while it is unchanged; a change to it shows at the
+// next open. An open key holds a reference to the values it was opened
+// with until it is closed. A variable naming a file that cannot be read or
 // is no registry file: an empty registry, where no key opens.
 //
 // No variable, or an empty one: the user's nation and country code come from
@@ -15,8 +16,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <time.h>
 
+#include "platform/posix/file_stamp.h"
 #include "platform/posix/reach.h"
 #include "platform/posix/registry_file.h"
 #include "platform/posix/territories.h"
@@ -32,132 +33,55 @@ constexpr size_t kFileLimit = 16u << 20;
 
 // --- The registry file, kept while it is unchanged -----------------------------
 //
-// The file is read and its keys parsed once, and kept while its identity and
-// stamp (device, inode, size, change and modification times in nanoseconds)
-// stay the same; each open compares them with one stat, so a change shows
-// at the next open. A file changed within one tick of the file system's
-// clock before it was read may change again without a new stamp, so it is
-// read afresh until it is older (isSettled). One file is kept, with at most
-// kKeptKeys keys, under one lock.
+// The keys asked of the file are parsed once and kept, shared by every
+// handle open on them, while the file's stamp shows it unchanged
+// (file_stamp.h: one stat per open, and the one-tick rule). A key not kept
+// yet is parsed from the file read afresh, and kept with the others if the
+// file is still the one they came from. One file is kept, with at most
+// kKeptKeys keys taking at most kKeptKeyBytes, the longest unused going
+// first; a larger key is parsed at each open. The file's bytes are kept
+// only while its stamp cannot be trusted yet, so that a file read again
+// unchanged keeps its keys. One lock guards it all, held for the look-up,
+// and for the read and the parse when the file changed.
 
-// How long after its last change a file's stamp can be trusted: the file
-// system's clock ticks at most every 10 ms where stamps carry nanoseconds
-// (the kernel's coarse clock), and every second or two where they do not.
-constexpr int64_t kFineMargin = 20'000'000;        // ns
-constexpr int64_t kCoarseMargin = 2'000'000'000;   // ns
 constexpr unsigned kKeptKeys = 64;
-
-struct Stamp {
-    dev_t device;
-    ino_t inode;
-    off_t size;
-    struct timespec modified;
-    struct timespec changed;
-};
+constexpr size_t kKeptKeyBytes = 32u << 20;
 
 struct KeptKey {
     RegistryRoot root;
     uint32_t hash;              // of the subkey, to pass over others quickly
     Char *subkey;               // as asked for, terminated
     RegistryKeyValues *values;  // null: the file has no such key
+    size_t bytes;               // what the key takes, subkey included
+    uint64_t used;              // when it was last asked for
 };
 
 struct KeptFile {
     char *path;
-    Stamp stamp;
-    bool settled;  // unchanged long enough before it was read to be kept
-    uint8_t *bytes;
+    FileStamp stamp;
+    uint8_t *bytes;  // while the stamp is not trusted
     size_t size;
     KeptKey keys[kKeptKeys];
     unsigned keyCount;
-    unsigned nextKey;
+    size_t keyBytes;
+    uint64_t clock;  // counts look-ups, for KeptKey::used
 };
 
 pthread_mutex_t gLock = PTHREAD_MUTEX_INITIALIZER;
 KeptFile gKept;  // zero-initialized: nothing kept
 
-int64_t nanoseconds(const struct timespec &t) { return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; }
-
-// Whether the file was last changed long enough before now that a change
-// made after it was read must show in its stamp.
-bool isSettled(const struct stat &st) {
-    struct timespec clock;
-    clock_gettime(CLOCK_REALTIME, &clock);
-    const bool coarse = st.st_mtim.tv_nsec == 0 && st.st_ctim.tv_nsec == 0;
-    const int64_t margin = coarse ? kCoarseMargin : kFineMargin;
-    const int64_t now = nanoseconds(clock);
-    return nanoseconds(st.st_mtim) + margin < now && nanoseconds(st.st_ctim) + margin < now;
-}
-
-Stamp stampOf(const struct stat &st) { return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
-
-bool sameTime(const struct timespec &a, const struct timespec &b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-bool sameStamp(const Stamp &a, const Stamp &b) {
-    return a.device == b.device && a.inode == b.inode && a.size == b.size && sameTime(a.modified, b.modified) &&
-           sameTime(a.changed, b.changed);
-}
-
-void forgetKeys(KeptFile *f) {
-    for (unsigned i = 0; i < f->keyCount; ++i) {
-        free(f->keys[i].subkey);
-        freeRegistryKey(f->keys[i].values);
-    }
-    f->keyCount = 0;
-    f->nextKey = 0;
+void forgetKey(KeptFile *f, unsigned i) {
+    free(f->keys[i].subkey);
+    freeRegistryKey(f->keys[i].values);
+    f->keyBytes -= f->keys[i].bytes;
+    f->keys[i] = f->keys[--f->keyCount];
 }
 
 void forgetFile(KeptFile *f) {
-    forgetKeys(f);
+    while (f->keyCount != 0) forgetKey(f, 0);
     free(f->path);
     free(f->bytes);
     *f = KeptFile{};
-}
-
-// Makes gKept hold the file at `path` as it is now. False when it cannot be
-// read: not there, not a regular file, too large, no memory.
-bool keepCurrent(const char *path) {
-    struct stat now;
-    const bool samePath = gKept.path != nullptr && strcmp(gKept.path, path) == 0;
-    if (stat(path, &now) != 0) {
-        forgetFile(&gKept);
-        return false;
-    }
-    if (gKept.settled && samePath && sameStamp(gKept.stamp, stampOf(now))) return true;
-    struct stat st;
-    size_t size = 0;
-    // Larger than the limit: unreadable. The bytes are those `st` counts, so
-    // they go with its stamp.
-    uint8_t *bytes = readRegularFile(path, kFileLimit, &size, &st);
-    if (bytes == nullptr) {
-        forgetFile(&gKept);
-        return false;
-    }
-    const bool settled = isSettled(st);
-    // Read afresh but the same bytes (a file too new to trust its stamp, or
-    // one touched): the keys parsed from them still hold.
-    if (samePath && gKept.size == size && memcmp(gKept.bytes, bytes, size) == 0) {
-        free(bytes);
-        gKept.stamp = stampOf(st);
-        gKept.settled = settled;
-        return true;
-    }
-    forgetFile(&gKept);
-    const size_t pathBytes = strlen(path) + 1;
-    char *copy = static_cast<char *>(malloc(pathBytes));
-    if (copy == nullptr) {
-        free(bytes);
-        return false;
-    }
-    memcpy(copy, path, pathBytes);
-    gKept.path = copy;
-    gKept.stamp = stampOf(st);
-    gKept.settled = settled;
-    gKept.bytes = bytes;
-    gKept.size = size;
-    return true;
 }
 
 // Kept keys share long prefixes ("Software\Microsoft\...\TS"), so the
@@ -173,40 +97,98 @@ bool sameSubkey(const Char *a, const Char *b) {
     return *a == *b;
 }
 
-// The key from the kept file, parsed once; a copy for the caller to close.
-bool openKeptKey(RegistryRoot root, const Char *subkey, RegistryKey *key) {
-    const Char *name = subkey != nullptr ? subkey : QTEXT("");
-    const uint32_t hash = subkeyHash(name);
+KeptKey *findKept(RegistryRoot root, uint32_t hash, const Char *name) {
     for (unsigned i = 0; i < gKept.keyCount; ++i) {
-        const KeptKey &k = gKept.keys[i];
-        if (k.hash != hash || k.root != root || !sameSubkey(k.subkey, name)) continue;
-        if (k.values == nullptr) return false;
-        key->handle = copyRegistryKey(k.values);
-        return key->handle != nullptr;
+        KeptKey &k = gKept.keys[i];
+        if (k.hash == hash && k.root == root && sameSubkey(k.subkey, name)) return &k;
     }
-    RegistryKeyValues *values = loadRegistryKey(gKept.bytes, gKept.size, root, subkey);
+    return nullptr;
+}
+
+// The caller's handle on a kept key: one more reference to its values.
+bool give(KeptKey &k, RegistryKey *key) {
+    k.used = ++gKept.clock;
+    if (k.values == nullptr) return false;
+    key->handle = shareRegistryKey(k.values);
+    return true;
+}
+
+// Keeps `values` (null: no such key) as the key `name` of the kept file and
+// gives the caller a handle on it; a key too large to keep, or one whose
+// name cannot be copied, goes to the caller alone.
+bool keepKey(RegistryRoot root, uint32_t hash, const Char *name, RegistryKeyValues *values, RegistryKey *key) {
     size_t units = 0;
     while (name[units] != 0) ++units;
-    Char *kept = static_cast<Char *>(malloc((units + 1) * sizeof(Char)));
-    if (kept != nullptr) {
-        memcpy(kept, name, (units + 1) * sizeof(Char));
-        KeptKey *slot;
-        if (gKept.keyCount < kKeptKeys) {
-            slot = &gKept.keys[gKept.keyCount++];
-        } else {
-            // Full: the oldest kept key makes room.
-            slot = &gKept.keys[gKept.nextKey++ % kKeptKeys];
-            free(slot->subkey);
-            freeRegistryKey(slot->values);
-        }
-        *slot = KeptKey{root, hash, kept, values};
-        if (values == nullptr) return false;
-        key->handle = copyRegistryKey(values);
-        return key->handle != nullptr;
+    const size_t bytes = (units + 1) * sizeof(Char) + (values != nullptr ? registryKeyBytes(values) : 0);
+    Char *copy = bytes <= kKeptKeyBytes ? static_cast<Char *>(malloc((units + 1) * sizeof(Char))) : nullptr;
+    if (copy == nullptr) {
+        key->handle = values;
+        return values != nullptr;
     }
-    if (values == nullptr) return false;
-    key->handle = values;
-    return true;
+    memcpy(copy, name, (units + 1) * sizeof(Char));
+    while (gKept.keyCount == kKeptKeys || gKept.keyBytes + bytes > kKeptKeyBytes) {
+        unsigned oldest = 0;
+        for (unsigned i = 1; i < gKept.keyCount; ++i) {
+            if (gKept.keys[i].used < gKept.keys[oldest].used) oldest = i;
+        }
+        forgetKey(&gKept, oldest);
+    }
+    KeptKey &k = gKept.keys[gKept.keyCount++];
+    k = KeptKey{root, hash, copy, values, bytes, 0};
+    gKept.keyBytes += bytes;
+    return give(k, key);
+}
+
+// The key from the kept file, which is made the file at `path` as it is
+// now; `now` is the file's status seen before the lock was taken, null when
+// there is none. False when the file cannot be read or has no such key.
+bool openKeptKey(const char *path, const struct stat *now, RegistryRoot root, const Char *subkey,
+                 RegistryKey *key) {
+    if (now == nullptr) {
+        forgetFile(&gKept);
+        return false;
+    }
+    const Char *name = subkey != nullptr ? subkey : QTEXT("");
+    const uint32_t hash = subkeyHash(name);
+    const bool samePath = gKept.path != nullptr && strcmp(gKept.path, path) == 0;
+    if (samePath && isUnchanged(gKept.stamp, *now)) {
+        if (KeptKey *k = findKept(root, hash, name)) return give(*k, key);
+    }
+    // Larger than the limit: unreadable. The bytes are those `st` counts, so
+    // they go with its stamp.
+    struct stat st;
+    size_t size = 0;
+    uint8_t *bytes = readRegularFile(path, kFileLimit, &size, &st);
+    if (bytes == nullptr) {
+        forgetFile(&gKept);
+        return false;
+    }
+    // The keys kept still hold when the file is the one they came from, or
+    // (read afresh while its stamp could not be trusted) the same bytes.
+    const bool keysHold = samePath && (isUnchanged(gKept.stamp, st) ||
+                                       (gKept.bytes != nullptr && gKept.size == size && memcmp(gKept.bytes, bytes, size) == 0));
+    if (!keysHold) {
+        forgetFile(&gKept);
+        const size_t pathBytes = strlen(path) + 1;
+        gKept.path = static_cast<char *>(malloc(pathBytes));
+        if (gKept.path == nullptr) {
+            free(bytes);
+            return false;
+        }
+        memcpy(gKept.path, path, pathBytes);
+    }
+    gKept.stamp = stampOf(st);
+    free(gKept.bytes);
+    gKept.bytes = nullptr;
+    KeptKey *k = findKept(root, hash, name);
+    const bool opened = k != nullptr ? give(*k, key) : keepKey(root, hash, name, loadRegistryKey(bytes, size, root, subkey), key);
+    if (gKept.stamp.trustedUntil == kNotTrusted) {
+        gKept.bytes = bytes;
+        gKept.size = size;
+    } else {
+        free(bytes);
+    }
+    return opened;
 }
 
 // The locale name the C library takes for addresses: the first of LC_ALL,
@@ -270,8 +252,12 @@ bool openRegistryKey(RegistryRoot root, const Char *subkey, RegistryKey *key) {
     if (key == nullptr) return false;
     const char *path = getenv("QUORVEL_REGISTRY_FILE");
     if (path == nullptr || path[0] == 0) return openLocaleKey(root, subkey, key);
+    // The stat before the lock: a file changed meanwhile is at worst read
+    // once more.
+    struct stat now;
+    const bool there = stat(path, &now) == 0;
     pthread_mutex_lock(&gLock);
-    const bool opened = keepCurrent(path) && openKeptKey(root, subkey, key);
+    const bool opened = openKeptKey(path, there ? &now : nullptr, root, subkey, key);
     pthread_mutex_unlock(&gLock);
     return opened;
 }

@@ -24,13 +24,13 @@ using namespace regfile;
 
 struct Reading {
     Text text;
-    Buffer records;
+    Records records;
     Value value;
 };
 
 void releaseReading(Reading &r) {
     free(r.text.units);
-    release(r.records);
+    releaseRecords(r.records);
     release(r.value.name);
     release(r.value.data);
 }
@@ -92,7 +92,7 @@ RegistryKeyValues *loadRegistryKey(const uint8_t *bytes, size_t size, RegistryRo
                 if (hasComponents(key.path, key.pathEnd) &&
                     (relation == Relation::Same || relation == Relation::Ancestor)) {
                     exists = false;
-                    r.records.size = 0;
+                    clearRecords(r.records);
                 }
             } else if (relation == Relation::Same || relation == Relation::Descendant) {
                 exists = true;
@@ -117,6 +117,9 @@ RegistryKeyValues *loadRegistryKey(const uint8_t *bytes, size_t size, RegistryRo
         }
     }
 
+    // The text goes first: settling the records takes memory of its own.
+    free(r.text.units);
+    r.text.units = nullptr;
     RegistryKeyValues *values = exists ? adoptRecords(r.records) : nullptr;
     releaseReading(r);
     return values;

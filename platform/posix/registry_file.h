@@ -16,7 +16,9 @@ namespace quorvel {
 namespace platform {
 
 // The values of one key as the file leaves them. Opaque: made by
-// loadRegistryKey, read by findRegistryValue, freed by freeRegistryKey.
+// loadRegistryKey, read by findRegistryValue, shared by shareRegistryKey,
+// let go by freeRegistryKey. Never changed once made, so any number of
+// threads may read one at once.
 struct RegistryKeyValues;
 
 // Reads the registry file held in `bytes` (`size` bytes, no terminator
@@ -32,11 +34,15 @@ RegistryKeyValues *loadRegistryKey(const uint8_t *bytes, size_t size, RegistryRo
 bool findRegistryValue(const RegistryKeyValues *values, const Char *name, const uint8_t **data, uint32_t *size,
                        uint32_t *type);
 
-// Frees what loadRegistryKey made; null is allowed.
+// Lets go of one reference to `values` (loadRegistryKey's, or one
+// shareRegistryKey added); the last frees it. Null is allowed.
 void freeRegistryKey(RegistryKeyValues *values);
 
-// A copy of `values` that is freed on its own; null when memory runs out.
-RegistryKeyValues *copyRegistryKey(const RegistryKeyValues *values);
+// `values` with one more reference, for another holder to let go of.
+RegistryKeyValues *shareRegistryKey(RegistryKeyValues *values);
+
+// The memory `values` takes.
+size_t registryKeyBytes(const RegistryKeyValues *values);
 
 }  // namespace platform
 }  // namespace quorvel

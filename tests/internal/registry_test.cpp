@@ -16,12 +16,17 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <thread>
 
 #include "platform/posix/registry_file.h"
 #include "support/temp_dir.h"
@@ -557,6 +562,42 @@ TEST(RegistryFile, ReadsValuesAsTheRegistryEditorImportsThem) {
     }
 }
 
+// Values set, replaced and deleted many times over in any order, in
+// sections of the key between those of another: each name reads as its
+// last line left it.
+TEST(RegistryFile, TheLastLineOfEachNameWins) {
+    std::string text = "REGEDIT4\r\n[HKEY_CURRENT_USER\\T]\r\n";
+    std::map<int, std::string> model;  // by name number: the value's text
+    srandom(3);
+    for (int i = 0; i < 20000; ++i) {
+        const int n = static_cast<int>(random() % 300);
+        const std::string name = (i % 2 ? "v" : "V") + std::to_string(n);
+        if (random() % 4 == 0) {
+            text += "\"" + name + "\"=-\r\n";
+            model.erase(n);
+        } else {
+            text += "\"" + name + "\"=\"" + std::to_string(i) + "\"\r\n";
+            model[n] = std::to_string(i);
+        }
+        if (i % 5000 == 4999) text += "[HKEY_CURRENT_USER\\Other]\r\n\"v1\"=\"x\"\r\n[HKEY_CURRENT_USER\\T]\r\n";
+    }
+    RegistryKeyValues *values = loadRegistryKey(reinterpret_cast<const uint8_t *>(text.data()), text.size(), kUser, u"T");
+    ASSERT_NE(values, nullptr);
+    unsigned wrong = 0;
+    for (int n = 0; n < 300; ++n) {
+        const uint8_t *data = nullptr;
+        uint32_t size = 0, type = 0;
+        const bool found = findRegistryValue(values, u16("v" + std::to_string(n)).c_str(), &data, &size, &type);
+        const auto expected = model.find(n);
+        if (found != (expected != model.end()) ||
+            (found && std::vector<uint8_t>(data, data + size) != sz(expected->second))) {
+            ++wrong;
+        }
+    }
+    freeRegistryKey(values);
+    EXPECT_EQ(wrong, 0u);
+}
+
 // A file cut short at every length: every value whose lines are complete
 // reads as written, and nothing after the cut is invented.
 TEST(RegistryFile, ReadsWhatATruncatedFileHolds) {
@@ -797,6 +838,38 @@ TEST_F(RegistryEnvironment, ReadsTheFileAtEveryOpen) {
     EXPECT_EQ(size, 4u);
     EXPECT_EQ(data[0], 'x');
     closeRegistryKey(before);
+}
+
+// Opening a key twice gives one shared set of values, not a copy each;
+// a file stamped ahead of the clock still shows a change at the next open;
+// more keys than are kept all read right.
+TEST_F(RegistryEnvironment, KeepsKeysSharedAndCurrent) {
+    std::string text = "REGEDIT4\r\n";
+    for (int k = 0; k < 100; ++k) text += "[HKEY_CURRENT_USER\\K" + std::to_string(k) + "]\r\n\"a\"=dword:" + std::to_string(k % 10) + "\r\n";
+    const std::string path = writeFile(dir_, "r.reg", text);
+    point(path);
+    for (int round = 0; round < 2; ++round) {
+        for (int k = 0; k < 100; ++k) {
+            const Read r = readValue(kUser, u16("K" + std::to_string(k)).c_str(), u"a", 4);
+            EXPECT_TRUE(r.read && r.buffer[0] == k % 10) << k;
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));  // older than a tick: kept
+    RegistryKey first, second;
+    ASSERT_TRUE(openRegistryKey(kUser, u"K1", &first));
+    ASSERT_TRUE(openRegistryKey(kUser, u"K1", &second));
+    EXPECT_EQ(first.handle, second.handle);
+    closeRegistryKey(first);
+    closeRegistryKey(second);
+
+    const struct timespec ahead[2] = {{time(nullptr) + 86400, 0}, {time(nullptr) + 86400, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), ahead, 0), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    EXPECT_EQ(readValue(kUser, u"K1", u"a", 4).buffer[0], 1);
+    text.replace(text.find("dword:1"), 7, "dword:7");
+    writeFile(dir_, "r.reg", text);
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), ahead, 0), 0);
+    EXPECT_EQ(readValue(kUser, u"K1", u"a", 4).buffer[0], 7);
 }
 
 TEST_F(RegistryEnvironment, TakesTheFileNameAsUtf8) {
