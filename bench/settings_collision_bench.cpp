@@ -1,18 +1,28 @@
-// Quorvel_IsSupportTeletext on a settings file whose [Teletext] section holds
-// up to 65,536 key names chosen to share one 32-bit FNV-1a hash (the unkeyed
-// hash an earlier index of the settings reader probed by), against a file of
-// random names of the same count, length and size. One call parses the whole
-// file, so the colliding file shows what an adversary's names cost.
+// Quorvel_IsSupportTeletext (two reads of [Teletext]: "ShowTeletext", absent,
+// and "44", the last line) on settings files of adversarial shapes, each
+// against a file of 65,536 random key names of the same size: names chosen
+// to share one 32-bit FNV-1a hash (the unkeyed hash an earlier index of the
+// settings reader probed by), key lines without '=', lines of one or two
+// characters, lines that start as the names read do, hundreds of thousands
+// of sections, blanks before every line, NULs, CR alone as the line end,
+// lines that hold a name read and more,
+// one long line, and names that share long prefixes.
 //
-// Printed at the end, per key count: the time of one call on each file and
-// their ratio (colliding / random), which stays near 1 when chosen names
-// cannot slow the reader. Nothing is asserted on time.
+// Each file is read in two ways: unchanged between calls (after ten calls to
+// warm up), and touched before every call (futimens, in the time), so that
+// every call reads and parses it again. Printed at the end: each shape's
+// time per call in both ways and its ratio to the random file's in the same
+// way, which stays near 1 when chosen content cannot slow the reader.
+// Nothing is asserted on time.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -148,41 +158,104 @@ size_t distinctHashes(const std::vector<std::string> &names, const std::vector<S
     return static_cast<size_t>(std::unique(hashes.begin(), hashes.end()) - hashes.begin());
 }
 
-// [Teletext] first, so that it is section record 0; the key the call reads
-// (country 44) comes last.
-std::u16string writeSettings(const fs::path &path, const std::vector<std::string> &names) {
-    std::string text = "[Teletext]\n";
-    for (const std::string &name : names) text += name + "=0\n";
-    text += "44=1\n";
-    std::ofstream(path, std::ios::binary) << text;
-    std::printf("%s: %zu keys, %zu bytes\n", path.filename().c_str(), names.size(), text.size());
-    return path.u16string();
+// A file of `size` bytes or a little more: `before` (lines ahead of the
+// section), "[Teletext]", then `line(i)` for i = 0, 1, ... and "44=1" last.
+template <typename Line>
+std::string shapedFile(size_t size, const std::string &before, Line line) {
+    std::string text = before + "[Teletext]\n";
+    for (size_t i = 0; text.size() + 5 < size; ++i) text += line(i);
+    return text + "44=1\n";
 }
 
-// The settings files by key count, then 1 for colliding names, 0 for random.
-std::map<std::pair<int64_t, int64_t>, std::u16string> settingsFiles;
+struct Shape {
+    std::string name;
+    std::string text;
+};
 
-void BM_TeletextFromSettings(benchmark::State &state) {
-    const std::u16string &settings = settingsFiles[{state.range(0), state.range(1)}];
+std::vector<Shape> shapes(const std::vector<std::string> &random, const std::vector<std::string> &colliding) {
+    std::string body;
+    for (const std::string &name : random) body += name + "=0\n";
+    const size_t size = body.size() + 16;
+    std::vector<Shape> all;
+    all.push_back({"random names", shapedFile(size, "", [&](size_t i) { return random[i % random.size()] + "=0\n"; })});
+    all.push_back({"colliding names",
+                   shapedFile(size, "", [&](size_t i) { return colliding[i % colliding.size()] + "=0\n"; })});
+    all.push_back({"names without '='", shapedFile(size, "", [&](size_t i) { return random[i % random.size()] + "\n"; })});
+    all.push_back({"lines 'x'", shapedFile(size, "", [](size_t) { return std::string("x\n"); })});
+    all.push_back({"lines 'x='", shapedFile(size, "", [](size_t) { return std::string("x=\n"); })});
+    all.push_back({"lines 'xy' all different",
+                   shapedFile(size, "", [](size_t i) {
+                       return std::string{static_cast<char>('a' + i % 26), static_cast<char>('a' + i / 26 % 26), '\n'};
+                   })});
+    all.push_back({"lines starting as the names read",
+                   shapedFile(size, "", [](size_t i) { return std::string(i % 2 ? "Sh\n" : "44x\n"); })});
+    all.push_back({"near misses of the names read",
+                   shapedFile(size, "", [](size_t i) { return std::string(i % 2 ? "ShowTeletexx=1\n" : "444=1\n"); })});
+    all.push_back({"the names read, then a blank and more",
+                   shapedFile(size, "", [](size_t i) { return std::string(i % 2 ? "ShowTeletext x\n" : "44 x\n"); })});
+    std::string sections;
+    while (sections.size() < size) sections += "[s]\n";
+    all.push_back({"sections '[s]' before it", shapedFile(sections.size() + 16, sections, [](size_t) { return std::string(); })});
+    std::string near;
+    while (near.size() < size) near += "[Teletex]\n";
+    all.push_back({"sections '[Teletex]' before it", shapedFile(near.size() + 16, near, [](size_t) { return std::string(); })});
+    all.push_back({"blanks before each line", shapedFile(size, "", [](size_t) { return std::string("\t \tSh\n"); })});
+    all.push_back({"NULs", shapedFile(size, "", [](size_t) { return std::string("S\0\n", 3); })});
+    all.push_back({"CR alone", shapedFile(size, "", [](size_t) { return std::string("\r"); })});
+    all.push_back({"one long line", "[Teletext]\n" + std::string(size - 16, 'S') + "\n44=1\n"});
+    all.push_back({"names sharing long prefixes", shapedFile(size, "", [](size_t i) {
+                       return std::string(40, 's') + std::to_string(i) + "=0\n";
+                   })});
+    return all;
+}
+
+struct Prepared {
+    std::string name;
+    std::u16string path;
+    int fd;
+};
+
+std::vector<Prepared> prepared;
+
+// One shape read in one way: touched (1) before every call or not (0).
+void BM_Teletext(benchmark::State &state) {
+    const auto shape = static_cast<size_t>(state.range(0));
+    const bool touched = state.range(1) != 0;
+    if (shape >= prepared.size()) {
+        state.SkipWithError("no such shape");
+        return;
+    }
+    const Prepared &file = prepared[shape];
     CaptureDeviceInfo device{};  // analog: the answer comes from the file
+    if (!touched) {
+        for (int i = 0; i < 10; ++i) benchmark::DoNotOptimize(Quorvel_IsSupportTeletext(&device, 44, file.path.c_str()));
+    }
     for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
-        if (Quorvel_IsSupportTeletext(&device, 44, settings.c_str()) != 1) {
+        if (touched && futimens(file.fd, nullptr) != 0) {
+            state.SkipWithError("cannot touch the file");
+            break;
+        }
+        if (Quorvel_IsSupportTeletext(&device, 44, file.path.c_str()) != 1) {
             state.SkipWithError("the country's key was not read");
             break;
         }
     }
 }
 
-BENCHMARK(BM_TeletextFromSettings)
-    ->ArgNames({"keys", "colliding"})
-    ->ArgsProduct({{4096, 16384, 65536}, {1, 0}})
-    ->Unit(benchmark::kMillisecond);
+// The shapes made by shapes(), so that the runs are registered as the
+// program starts.
+constexpr int kShapes = 16;
 
-std::string runName(int64_t count, int64_t colliding) {
-    return "BM_TeletextFromSettings/keys:" + std::to_string(count) + "/colliding:" + std::to_string(colliding);
+BENCHMARK(BM_Teletext)
+    ->ArgNames({"shape", "changed"})
+    ->ArgsProduct({benchmark::CreateDenseRange(0, kShapes - 1, 1), {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
+
+std::string runName(size_t shape, bool touched) {
+    return "BM_Teletext/shape:" + std::to_string(shape) + "/changed:" + (touched ? "1" : "0");
 }
 
-// Keeps each run's seconds per call beside the usual console output.
+// Keeps each run's CPU seconds per call beside the usual console output.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> secondsPerCall;
@@ -190,16 +263,20 @@ public:
     void ReportRuns(const std::vector<Run> &runs) override {
         for (const Run &run : runs) {
             if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-            secondsPerCall[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+            secondsPerCall[run.benchmark_name()] = run.cpu_accumulated_time / static_cast<double>(run.iterations);
         }
         ConsoleReporter::ReportRuns(runs);
+    }
+
+    double time(const std::string &name) const {
+        const auto found = secondsPerCall.find(name);
+        return found == secondsPerCall.end() ? 0.0 : found->second;
     }
 };
 
 int run(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
     const std::vector<Symbol> symbols = nameSymbols();
-    const int64_t counts[] = {4096, 16384, 65536};
     const std::vector<std::string> colliding = collidingNames(65536, symbols);
     const std::vector<std::string> plain = randomNames(65536, symbols);
     if (colliding.empty() || distinctHashes(colliding, symbols) != 1) {
@@ -211,25 +288,31 @@ int run(int argc, char **argv) {
 
     const fs::path dir = fs::temp_directory_path() / "quorvel-collision-bench";
     fs::create_directories(dir);
-    for (int64_t count : counts) {
-        for (int64_t collide : {1, 0}) {
-            const std::vector<std::string> &all = collide ? colliding : plain;
-            const std::vector<std::string> names(all.begin(), all.begin() + count);
-            const std::string file = (collide ? "colliding-" : "random-") + std::to_string(count) + ".ini";
-            settingsFiles[{count, collide}] = writeSettings(dir / file, names);
-        }
+    const std::vector<Shape> all = shapes(plain, colliding);
+    if (all.size() != kShapes) {
+        (void)std::fprintf(stderr, "%zu shapes made, %d registered\n", all.size(), kShapes);
+        return 1;
+    }
+    for (size_t i = 0; i < all.size(); ++i) {
+        const fs::path path = dir / ("shape-" + std::to_string(i) + ".ini");
+        std::ofstream(path, std::ios::binary) << all[i].text;
+        std::printf("shape %2zu: %-38s %9zu bytes\n", i, all[i].name.c_str(), all[i].text.size());
+        prepared.push_back({all[i].name, path.u16string(), open(path.c_str(), O_RDONLY | O_CLOEXEC)});
     }
 
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (int64_t count : counts) {
-        const auto collide = reporter.secondsPerCall.find(runName(count, 1));
-        const auto other = reporter.secondsPerCall.find(runName(count, 0));
-        if (collide == reporter.secondsPerCall.end() || other == reporter.secondsPerCall.end()) continue;
-        std::printf("%6lld keys: colliding %9.3f ms, random %9.3f ms, ratio %8.2f\n", static_cast<long long>(count),
-                    collide->second * 1e3, other->second * 1e3, collide->second / other->second);
+    const double unchanged = reporter.time(runName(0, false)), changed = reporter.time(runName(0, true));
+    std::printf("\n%-38s %14s %8s %14s %8s\n", "cpu us per call", "unchanged", "/random", "changed", "/random");
+    for (size_t i = 0; i < prepared.size(); ++i) {
+        const double a = reporter.time(runName(i, false)), b = reporter.time(runName(i, true));
+        std::printf("%-38s %14.3f %8.2f %14.3f %8.2f\n", prepared[i].name.c_str(), a * 1e6,
+                    unchanged > 0 ? a / unchanged : 0.0, b * 1e6, changed > 0 ? b / changed : 0.0);
     }
     benchmark::Shutdown();
+    for (const Prepared &file : prepared) {
+        if (file.fd >= 0) close(file.fd);
+    }
     std::error_code ec;
     fs::remove_all(dir, ec);
     return 0;

@@ -8,9 +8,11 @@ namespace quorvel {
 namespace platform {
 
 // One settings file, for the length of one exported call. On Windows every
-// read goes to GetPrivateProfileStringW. On POSIX the file is read and
-// indexed once, at the first read, so a call that reads many keys parses the
-// file once; each read is then a look-up.
+// read goes to GetPrivateProfileStringW. On POSIX the file is read once, at
+// the first read, and every read of the call looks at what was read then;
+// the parsed file is kept from call to call while its stamp shows it
+// unchanged (docs/settings-file.md), so a call on an unchanged file reads
+// nothing but the file's status.
 class Profile {
 public:
     // `path` may be null: every read then yields its default.
@@ -47,6 +49,14 @@ public:
                             void *context) {
         return path_ == nullptr || listNumberedKeys(section, prefix, suffix, visit, context);
     }
+
+    // Answers the caller worked out from the file, kept with it: on POSIX
+    // for as long as the parsed file is kept, so that a later call on the
+    // unchanged file need not work them out again; on Windows not at all
+    // (recall finds nothing). `question` names the question and its inputs;
+    // the answer is up to four numbers. Null path: nothing is kept.
+    bool recall(uint64_t question, int32_t (&answer)[4]);
+    void remember(uint64_t question, const int32_t (&answer)[4]);
 
 private:
     // Each side's reads of the file at path_, which is not null.

@@ -138,26 +138,46 @@ int32_t findNation(platform::Profile &profile, int32_t nation, int32_t count) {
 }
 
 
-int32_t countryFromSettings(int32_t nation, int32_t *countryOut, int32_t *tuneSpaceOut, const Char *settingsPath) {
-    if (settingsPath == nullptr) return 0;
-    platform::Profile profile(settingsPath);
+// The settings' answer for `nation`: {1, country, tune space} for the entry
+// it matches, {0} for none.
+void settingsAnswer(platform::Profile &profile, int32_t nation, int32_t (&answer)[4]) {
+    answer[0] = answer[1] = answer[2] = answer[3] = 0;
     const Char *section = QTEXT("Country");
     const int32_t count = readSettingNumber(profile, section, QTEXT("CountryNum"), QTEXT(""));
-    if (count <= 0) return 0;
+    if (count <= 0) return;
     int32_t found = findNation(profile, nation, count);
     // Without the key list (memory ran out), the entries one by one.
     for (int32_t i = 1; found < 0; ++i) {
         if (nationOf(profile, i) == nation) found = i;
         if (found < 0 && i == count) found = 0;
     }
-    if (found == 0) return 0;
+    if (found == 0) return;
     Char value[kPathUnits];
     readNumberedSetting(profile, section, QTEXT("Country%dCode"), found, QTEXT(""), value);
     const int32_t country = parseDecimal(value);
-    store(countryOut, country);
     readNumberedSetting(profile, section, QTEXT("Country%dTuneSpace"), found, QTEXT("0"), value);
     const int32_t tuneSpace = parseDecimal(value);
-    store(tuneSpaceOut, tuneSpace > 0 ? tuneSpace : country);
+    answer[0] = 1;
+    answer[1] = country;
+    answer[2] = tuneSpace > 0 ? tuneSpace : country;
+}
+
+// The settings' answer for a nation, kept with the parsed file: a file kept
+// unchanged from call to call is walked once for each nation asked about.
+constexpr uint64_t kCountryQuestion = uint64_t{1} << 32;
+
+int32_t countryFromSettings(int32_t nation, int32_t *countryOut, int32_t *tuneSpaceOut, const Char *settingsPath) {
+    if (settingsPath == nullptr) return 0;
+    platform::Profile profile(settingsPath);
+    const uint64_t question = kCountryQuestion | static_cast<uint32_t>(nation);
+    int32_t answer[4];
+    if (!profile.recall(question, answer)) {
+        settingsAnswer(profile, nation, answer);
+        profile.remember(question, answer);
+    }
+    if (answer[0] == 0) return 0;
+    store(countryOut, answer[1]);
+    store(tuneSpaceOut, answer[2]);
     return 1;
 }
 

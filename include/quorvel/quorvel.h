@@ -5,8 +5,13 @@
  *
  * Compiles as C99 and as C++. Every function takes 32-bit integers, pointers
  * to a CaptureDeviceInfo record or pointers to NUL-terminated strings of
- * 16-bit units, and returns a 32-bit integer. The library keeps no state
- * between calls and never allocates or frees anything the caller sees.
+ * 16-bit units, and returns a 32-bit integer. The library never allocates
+ * or frees anything the caller sees. On Windows it keeps nothing between
+ * calls. On Linux it keeps, between calls, what it parsed of the registry
+ * file (one file; at most 64 keys and 32 MiB of their values) and of the
+ * settings files it was given (at most 8 files and 32 MiB), each while one
+ * stat per call shows the file unchanged; a call on a changed file reads it
+ * again. Calls from any number of threads are safe.
  *
  * The version: QUORVEL_VERSION_MAJOR, _MINOR, _PATCH and
  * QUORVEL_VERSION_STRING ("1.2.3"), from quorvel/version.h.

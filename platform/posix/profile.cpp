@@ -1,10 +1,19 @@
-// Settings file, POSIX side: GetPrivateProfileStringW over a file read once.
+// Settings file, POSIX side: GetPrivateProfileStringW over a file read once
+// and kept.
 //
 // Windows opens and reads the file at every GetPrivateProfileStringW call.
-// Here the file is opened, read and indexed at the first read of a Profile
-// (one exported call), and every read after that is a look-up in the index
-// (profile_parse.h); a change to the file during the call is not seen, and a
-// file that could not be read stays unread for the rest of the call.
+// Here a Profile (one exported call) takes the parsed file at its first
+// read, and every read after that is a look-up in it (profile_parse.h); a
+// change to the file during the call is not seen, and a file that could not
+// be read stays unread for the rest of the call. The parsed files are kept
+// from call to call while their stamps show them unchanged (file_stamp.h:
+// one stat at a call's first read, and the one-tick rule): at most
+// kKeptFiles of them, taking at most kKeptBytes as profileBytes counts
+// them, the longest unused going first; a file larger than that is parsed
+// at every call. A kept file is shared by the cache and every Profile
+// reading it, and freed by the last to let go, so a call keeps reading the
+// file it took while another call replaces it in the cache. One lock guards
+// the cache, held only to look up, add and drop files.
 //
 // Opening, and where it differs from Windows:
 //  - The path's UTF-16 is converted to the system's bytes as every path of
@@ -22,10 +31,15 @@
 //    the system.
 #include "platform/profile.h"
 
-#include <new>
-
+#include <pthread.h>
+#include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <new>
+
+#include "platform/posix/file_stamp.h"
 #include "platform/posix/native_path.h"
 #include "platform/posix/profile_parse.h"
 #include "platform/posix/reach.h"
@@ -35,25 +49,108 @@ namespace platform {
 
 namespace {
 
-ProfileData *loadProfile(const Char *path) {
-    char name[kNativeBytes];
-    if (!toNative(path, name, sizeof name, nullptr)) return nullptr;
-    // Only a regular file is opened: a FIFO or a device named by mistake
-    // is never opened (that has effects), and reads as unreadable.
-    size_t size = 0;
-    struct stat info;
-    unsigned char *bytes = readRegularFile(name, kMaxProfileBytes, &size, &info);
-    return bytes != nullptr ? adoptProfile(bytes, size) : nullptr;
+constexpr unsigned kKeptFiles = 8;
+constexpr size_t kKeptBytes = size_t{32} * 1024u * 1024u;
+
+// A parsed settings file, shared by the cache and the Profiles reading it.
+struct SharedProfile {
+    std::atomic<uint32_t> references;
+    char *path;  // native; null when it could not be copied
+    FileStamp stamp;
+    ProfileData *data;
+    size_t bytes;   // profileBytes(data)
+    uint64_t used;  // when a call last took it
+};
+
+pthread_mutex_t gLock = PTHREAD_MUTEX_INITIALIZER;
+SharedProfile *gKept[kKeptFiles];
+unsigned gCount;
+size_t gBytes;
+uint64_t gClock;
+
+void letGo(SharedProfile *file) {
+    if (file == nullptr || file->references.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    freeProfile(file->data);
+    free(file->path);
+    delete file;
 }
 
-}  // namespace
+void forget(unsigned i) {
+    gBytes -= gKept[i]->bytes;
+    letGo(gKept[i]);
+    gKept[i] = gKept[--gCount];
+}
 
-namespace {
+int findKept(const char *name) {
+    for (unsigned i = 0; i < gCount; ++i) {
+        if (strcmp(gKept[i]->path, name) == 0) return static_cast<int>(i);
+    }
+    return -1;
+}
 
-// What a Profile keeps here: the parsed file, once the first read tried.
+// The parsed file `name` taken from the cache while its stamp shows it
+// unchanged, else read, parsed and kept; null when it cannot be read.
+SharedProfile *takeProfile(const char *name) {
+    struct stat now;
+    const bool there = stat(name, &now) == 0;
+    pthread_mutex_lock(&gLock);
+    const int at = findKept(name);
+    if (at >= 0 && there && isUnchanged(gKept[at]->stamp, now)) {
+        SharedProfile *file = gKept[at];
+        file->references.fetch_add(1, std::memory_order_relaxed);
+        file->used = ++gClock;
+        pthread_mutex_unlock(&gLock);
+        return file;
+    }
+    if (at >= 0) forget(static_cast<unsigned>(at));
+    pthread_mutex_unlock(&gLock);
+    if (!there) return nullptr;
+
+    // Only a regular file is opened: a FIFO or a device named by mistake
+    // is never opened (that has effects), and reads as unreadable. The
+    // bytes are those `st` counts, so they go with its stamp.
+    size_t size = 0;
+    struct stat st;
+    ProfileData *data = nullptr;
+    if (unsigned char *bytes = readRegularFile(name, kMaxProfileBytes, &size, &st)) data = adoptProfile(bytes, size);
+    SharedProfile *file = data != nullptr ? new (std::nothrow) SharedProfile() : nullptr;
+    if (file == nullptr) {
+        freeProfile(data);
+        return nullptr;
+    }
+    file->references.store(1, std::memory_order_relaxed);
+    file->stamp = stampOf(st);
+    file->data = data;
+    file->bytes = profileBytes(data);
+    const size_t nameBytes = strlen(name) + 1;
+    // A stamp not to be trusted yet would not show the next change.
+    if (file->stamp.trustedUntil == kNotTrusted || file->bytes > kKeptBytes) return file;
+    file->path = static_cast<char *>(malloc(nameBytes));
+    if (file->path == nullptr) return file;
+    memcpy(file->path, name, nameBytes);
+    pthread_mutex_lock(&gLock);
+    // Another call may have kept the file meanwhile: this one is as new.
+    const int again = findKept(name);
+    if (again >= 0) forget(static_cast<unsigned>(again));
+    while (gCount == kKeptFiles || gBytes + file->bytes > kKeptBytes) {
+        unsigned oldest = 0;
+        for (unsigned i = 1; i < gCount; ++i) {
+            if (gKept[i]->used < gKept[oldest]->used) oldest = i;
+        }
+        forget(oldest);
+    }
+    file->references.fetch_add(1, std::memory_order_relaxed);
+    file->used = ++gClock;
+    gKept[gCount++] = file;
+    gBytes += file->bytes;
+    pthread_mutex_unlock(&gLock);
+    return file;
+}
+
+// What a Profile keeps here: the file it took, once the first read tried.
 struct FileState {
-    ProfileData *data;
-    bool loaded;
+    SharedProfile *file;
+    bool taken;
 };
 
 }  // namespace
@@ -62,28 +159,37 @@ static_assert(sizeof(FileState) <= 16 && alignof(FileState) <= 8, "Profile's sta
 
 Profile::Profile(const Char *path) : path_(path), state_() { new (state_) FileState{nullptr, false}; }
 
-Profile::~Profile() { freeProfile(reinterpret_cast<FileState *>(state_)->data); }
+Profile::~Profile() { letGo(reinterpret_cast<FileState *>(state_)->file); }
 
 namespace {
 
-ProfileData *loaded(const Char *path, FileState &file) {
-    if (!file.loaded) {
-        file.loaded = true;
-        file.data = loadProfile(path);
+ProfileData *taken(const Char *path, FileState &state) {
+    if (!state.taken) {
+        state.taken = true;
+        char name[kNativeBytes];
+        if (toNative(path, name, sizeof name, nullptr)) state.file = takeProfile(name);
     }
-    return file.data;
+    return state.file != nullptr ? state.file->data : nullptr;
 }
 
 }  // namespace
 
 void Profile::readFromFile(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
-    readProfileString(loaded(path_, *reinterpret_cast<FileState *>(state_)), section, key, fallback, out);
+    readProfileString(taken(path_, *reinterpret_cast<FileState *>(state_)), section, key, fallback, out);
 }
 
 bool Profile::listNumberedKeys(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
                                void *context) {
-    ProfileData *data = loaded(path_, *reinterpret_cast<FileState *>(state_));
+    ProfileData *data = taken(path_, *reinterpret_cast<FileState *>(state_));
     return forEachNumberedProfileKey(data, section, prefix, suffix, visit, context);
+}
+
+bool Profile::recall(uint64_t question, int32_t (&answer)[4]) {
+    return path_ != nullptr && recallProfileAnswer(taken(path_, *reinterpret_cast<FileState *>(state_)), question, answer);
+}
+
+void Profile::remember(uint64_t question, const int32_t (&answer)[4]) {
+    if (path_ != nullptr) rememberProfileAnswer(taken(path_, *reinterpret_cast<FileState *>(state_)), question, answer);
 }
 
 }  // namespace platform

@@ -44,23 +44,38 @@
 // compared; whether an 8-bit file is UTF-8 is settled the first time a read
 // meets a byte past ASCII.
 //
-// One pass over the lines gives every section header and key line a record,
-// in file order. Sections are few, and their records are sorted by folded
-// name at once. A section's keys are searched record by record for its first
-// few reads (the first line of a name is the one met first) and sorted at
-// the next, so many reads cost n log n in all and a few cost a few passes.
-// Sorted, not hashed: no choice of names slows this sort past n log n plus
-// the names' length (sortByName), while names chosen to share an unkeyed
-// hash make a hash index quadratic, and a keyed hash needs a random key.
+// Nothing is indexed when the file is parsed. A read goes through the lines
+// it needs in the file's bytes, sixteen at a time, and looks only at the
+// lines that can matter: those that start as the name read starts (its
+// first two bytes), with '[' or with a blank. So lines of any shape cost
+// little more than their bytes, and no line makes a record. The section a
+// read finds is remembered by name (kMemoSections of them); once a section
+// has been read kScannedReads times its keys are indexed, one record for the
+// first line of each name sorted by folded name, so that a file kept from
+// call to call is read at log n a key. Sorted, not hashed: no choice of
+// names slows the sort past n log n plus the names' length (name_order.h),
+// while names chosen to share an unkeyed hash make a hash index quadratic,
+// and a keyed hash needs a random key.
+//
+// Any number of threads may read one parsed file at once: the text never
+// changes, and what reads add (the sections found, the indexes, the answers
+// remembered) is added under the file's lock and never changed after.
 #include "platform/posix/profile_parse.h"
 
+#include <pthread.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <atomic>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/numbered_key.h"
+#include "platform/posix/name_order.h"
 #include "platform/posix/text_codec.h"
 
 namespace quorvel {
@@ -74,23 +89,10 @@ struct Span {
     uint32_t length;
 };
 
-constexpr uint32_t kUnsorted = UINT32_MAX;
-
-struct SectionRecord {
-    Span name;
-    // Its key lines: the entry records [keys, keysEnd), in file order.
-    uint32_t keys;
-    uint32_t keysEnd;
-    // kUnsorted until its keys are sorted; then entryOrder[keys, namesEnd)
-    // lists its records by name, the first line of each name.
-    uint32_t namesEnd;
-    // Reads that went through the records one by one.
-    uint32_t scans;
-};
-
 // value.start of a line without '=' (text offsets stay below 2^23).
 constexpr uint32_t kNoValue = UINT32_MAX;
 
+// A key line: its name and its value.
 struct EntryRecord {
     Span name;
     Span value;
@@ -98,37 +100,82 @@ struct EntryRecord {
 
 enum class Encoding : uint8_t { Unknown, Utf8, Windows1252 };
 
+// A section's keys by folded name: the first line of each name.
+struct KeyIndex {
+    EntryRecord *entries;
+    uint32_t count;
+};
+
+constexpr uint32_t kNoSection = UINT32_MAX;
+
+// A section name reads asked for, and what the file gives it.
+struct SectionMemo {
+    unsigned char *name;  // the caller's name in the file's text, folded
+    uint32_t length;
+    uint32_t body;     // where its lines start; kNoSection: there is none
+    uint32_t scans;    // reads that went through its lines
+    KeyIndex *index;   // once made, never changed
+    bool indexing;     // a read is making it
+    bool unindexed;    // it would pass the file's allowance
+    // Its key lines in file order, once a walk went through all of them;
+    // never changed after.
+    EntryRecord *lines;
+    uint32_t lineCount;
+};
+
+// Sections remembered, and reads of one that go through its lines before
+// its keys are indexed: a few reads cost a few passes, many cost n log n.
+constexpr uint32_t kMemoSections = 16;
+constexpr uint32_t kScannedReads = 8;
+
+// Answers the caller worked out from the file (Profile::recall).
+constexpr uint32_t kAnswers = 16;
+
+struct Answer {
+    uint64_t question;
+    int32_t values[4];
+};
+
 }  // namespace
 
 struct ProfileData {
     unsigned char *text = nullptr;
     uint32_t size = 0;
-    Encoding encoding = Encoding::Unknown;  // of an 8-bit file, until settled
+    std::atomic<Encoding> encoding{Encoding::Unknown};  // of an 8-bit file, until settled
 
-    // Every section header and every key line under one, in file order.
-    SectionRecord *sections = nullptr;
+    pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;  // over the rest
+    SectionMemo sections[kMemoSections] = {};
     uint32_t sectionCount = 0;
-    uint32_t sectionCapacity = 0;
-    EntryRecord *entries = nullptr;
-    uint32_t entryCount = 0;
-    uint32_t entryCapacity = 0;
-
-    // The first section record of each name, by name.
-    uint32_t *sectionOrder = nullptr;
-    uint32_t sectionNames = 0;
-    // Entry records by section, then name, for the sections sorted so far;
-    // see SectionRecord.namesEnd. Made at the first sort.
-    uint32_t *entryOrder = nullptr;
+    size_t indexBytes = 0;  // what the indexes and remembered names take
+    size_t allowance = 0;   // the most they may take
+    Answer answers[kAnswers] = {};
+    uint32_t answerCount = 0;
 };
 
 namespace {
 
+// Holds a file's lock for one scope.
+class Locked {
+public:
+    explicit Locked(ProfileData *data) : lock_(&data->lock) { pthread_mutex_lock(lock_); }
+    ~Locked() { pthread_mutex_unlock(lock_); }
+    Locked(const Locked &) = delete;
+    Locked &operator=(const Locked &) = delete;
+
+private:
+    pthread_mutex_t *lock_;
+};
+
 // ------------------------------------------------------------------- text
 
+// Threads that settle it at once settle it alike.
 Encoding encodingOf(ProfileData *data) {
-    if (data->encoding == Encoding::Unknown)
-        data->encoding = isUtf8(data->text, data->size) ? Encoding::Utf8 : Encoding::Windows1252;
-    return data->encoding;
+    Encoding encoding = data->encoding.load(std::memory_order_relaxed);
+    if (encoding == Encoding::Unknown) {
+        encoding = isUtf8(data->text, data->size) ? Encoding::Utf8 : Encoding::Windows1252;
+        data->encoding.store(encoding, std::memory_order_relaxed);
+    }
+    return encoding;
 }
 
 // A UTF-16LE file's units, after the mark, as generalized UTF-8: a pair as
@@ -259,335 +306,585 @@ const Char *trimArgument(const Char *name, size_t *length) {
     return name;
 }
 
-// ------------------------------------------------------------------ index
+// ------------------------------------------------------------------ lines
 
-// Grows `capacity` so that one more record fits. A record takes at least
-// two bytes of a text of at most 1.5 kMaxProfileBytes, so counts stay below
-// 2^23 and doubling cannot overflow.
-template <typename Record>
-bool makeRoom(Record *&records, uint32_t count, uint32_t &capacity) {
-    if (count < capacity) return true;
-    uint32_t grown = capacity ? capacity * 2 : 64;
-    void *moved = realloc(records, static_cast<size_t>(grown) * sizeof(Record));
-    if (!moved) return false;
-    records = static_cast<Record *>(moved);
-    capacity = grown;
+constexpr uint32_t kNone = UINT32_MAX;
+
+bool isLineEnd(unsigned char c) { return c == '\r' || c == '\n'; }
+
+// A blank inside a line: CR and LF end it instead.
+bool isInnerBlank(unsigned char c) { return !isLineEnd(c) && isBlank(c); }
+
+// Sixteen bytes compared at once (SSE2, NEON, or plain code elsewhere).
+typedef unsigned char Bytes16 __attribute__((vector_size(16)));
+
+Bytes16 load16(const unsigned char *p) {
+    Bytes16 bytes;
+    memcpy(&bytes, p, sizeof bytes);
+    return bytes;
+}
+
+// One bit for each byte of a compare's result that is set (0xFF), the first
+// byte in bit 0. Without SSE2, a multiply gathers the top bit of each byte
+// of a half into its top eight bits (the shifted copies never overlap, so
+// nothing carries).
+template <typename Hits>
+uint32_t bitsOf(Hits hits) {
+#if defined(__SSE2__)
+    __m128i v;
+    memcpy(&v, &hits, sizeof v);
+    return static_cast<uint32_t>(_mm_movemask_epi8(v));
+#else
+    uint64_t halves[2];
+    memcpy(halves, &hits, sizeof halves);
+    uint32_t bits = 0;
+    for (int k = 0; k < 2; ++k) {
+#if __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+        halves[k] = __builtin_bswap64(halves[k]);
+#endif
+        bits |= static_cast<uint32_t>(((halves[k] & 0x8080808080808080ull) * 0x0002040810204081ull) >> 56) << (8 * k);
+    }
+    return bits;
+#endif
+}
+
+template <typename Bytes>
+auto innerBlanks(Bytes v) {
+    return (v == ' ') | (v == '\t') | (v == 0x0B) | (v == 0x0C) | (v == 0x1A);
+}
+
+// What ends a name: '=', ']', a line end, U+0000 or a blank.
+template <typename Bytes>
+auto endsName(Bytes v) {
+    return (v == '=') | (v == ']') | (v == '\r') | (v == '\n') | (v == 0) | innerBlanks(v);
+}
+
+// Which lines a scan looks at, by their first character (the first byte
+// that is not blank) and the bytes at fixed places after it.
+// The bytes are held sixteen times over, as the compares take them.
+struct LineFilter {
+    Bytes16 first[2];   // a line starting with first[0] or first[1] (byFirst), and
+    Bytes16 second[2];  // followed by second[0] or second[1] (unless anySecond),
+    Bytes16 far[2];     // with far[0] or far[1] farAt bytes on (0: anything),
+    uint32_t farAt;
+    uint32_t endsAt;   // and with what ends a name endsAt bytes on (0: anything)
+    bool byFirst;
+    bool anySecond;
+    bool blankSecond;  // or with a blank second
+    bool brackets;     // and a line starting with '['
+};
+
+Bytes16 sixteen(unsigned char c) { return Bytes16{c, c, c, c, c, c, c, c, c, c, c, c, c, c, c, c}; }
+
+// The most farAt and endsAt can be: what the scan's last block reads past
+// its end.
+constexpr uint32_t kFarthest = 32;
+
+// Of the line starts `starts` among the 16 bytes at p, those `filter`
+// admits; p[15 + kFarthest] is readable.
+inline uint32_t admitted(const unsigned char *p, uint32_t starts, const LineFilter &filter) {
+    const Bytes16 v = load16(p);
+    uint32_t bits = filter.brackets ? bitsOf(v == '[') & starts : 0;
+    if (filter.byFirst) {
+        uint32_t firsts = bitsOf((v == filter.first[0]) | (v == filter.first[1])) & starts;
+        if (firsts != 0 && !filter.anySecond) {
+            const Bytes16 w = load16(p + 1);
+            firsts &= filter.blankSecond ? bitsOf((w == filter.second[0]) | (w == filter.second[1]) | innerBlanks(w))
+                                         : bitsOf((w == filter.second[0]) | (w == filter.second[1]));
+        }
+        if (firsts != 0 && filter.farAt != 0) {
+            const Bytes16 x = load16(p + filter.farAt);
+            firsts &= bitsOf((x == filter.far[0]) | (x == filter.far[1]));
+        }
+        if (firsts != 0 && filter.endsAt != 0) firsts &= bitsOf(endsName(load16(p + filter.endsAt)));
+        bits |= firsts;
+    }
+    return bits;
+}
+
+// Calls visit(at) for the first character of each line from `from` on that
+// `filter` admits, in order, while it returns true. `from` starts a line.
+//
+// Sixty-four bytes at a time: the line ends and the blanks of a block as
+// bits, the line starts from the ends, and the first character of each line
+// after the blanks it starts with by one addition: adding a run's first bit
+// to the blanks carries through the run to the first bit past it.
+template <typename Visit>
+void forEachLine(const ProfileData *data, uint32_t from, const LineFilter &filter, Visit visit) {
+    const unsigned char *text = data->text;
+    const uint32_t size = data->size;
+    uint64_t carry = 1;  // the next byte starts a line, or goes on with its first blanks
+    for (uint32_t base = from; base < size; base += 64) {
+        const unsigned char *p = text + base;
+        unsigned char last[64 + 16 + kFarthest];
+        if (size - base < sizeof last) {
+            // The end, filled out with line ends: no line starts there, and
+            // the text's end ends a name.
+            memset(last, '\n', sizeof last);
+            memcpy(last, p, size - base);
+            p = last;
+        }
+        uint64_t ends = 0, blanks = 0;
+        for (size_t k = 0; k < 4; ++k) {
+            const Bytes16 v = load16(p + 16 * k);
+            ends |= uint64_t{bitsOf((v == '\r') | (v == '\n'))} << (16 * k);
+            blanks |= uint64_t{bitsOf(innerBlanks(v))} << (16 * k);
+        }
+        const uint64_t starts = (ends << 1) | carry;
+        const uint64_t past = blanks + (starts & blanks);
+        // A blank line (the LF of a CRLF too) says nothing.
+        uint64_t firsts = ((starts | past) & ~blanks) & ~ends;
+        carry = (ends >> 63) | (past < blanks ? 1 : 0);
+        if (size - base < 64) firsts &= (uint64_t{1} << (size - base)) - 1;
+        for (uint32_t k = 0; k < 4 && firsts != 0; ++k) {
+            const uint32_t chunk = static_cast<uint32_t>(firsts >> (16 * k)) & 0xFFFF;
+            if (chunk == 0) continue;
+            for (uint32_t bits = admitted(p + size_t{16} * k, chunk, filter); bits != 0; bits &= bits - 1) {
+                if (!visit(base + 16 * k + static_cast<uint32_t>(__builtin_ctz(bits)))) return;
+            }
+        }
+    }
+}
+
+// The first byte at or after `at` in its line that is not blank.
+uint32_t skipInnerBlanks(const ProfileData *data, uint32_t at) {
+    while (at < data->size && isInnerBlank(data->text[at])) ++at;
+    return at;
+}
+
+// Where a line splits: its end (CR, LF or the text's end), its first '=',
+// and the first U+0000 before and after that; kNone for each it lacks.
+struct LineSplit {
+    uint32_t end, equals, nameNul, valueNul;
+};
+
+LineSplit splitLine(const ProfileData *data, uint32_t start) {
+    const uint32_t size = data->size;
+    LineSplit line{size, kNone, kNone, kNone};
+    for (uint32_t base = start; base < size; base += 16) {
+        const unsigned char *p = data->text + base;
+        unsigned char last[16];
+        if (size - base < 16) {
+            memset(last, '\n', sizeof last);
+            memcpy(last, p, size - base);
+            p = last;
+        }
+        const Bytes16 v = load16(p);
+        for (uint32_t bits = bitsOf((v == '\r') | (v == '\n') | (v == '=') | (v == 0)); bits != 0; bits &= bits - 1) {
+            const uint32_t k = static_cast<uint32_t>(__builtin_ctz(bits));
+            if (base + k >= size || isLineEnd(p[k])) {
+                line.end = base + k < size ? base + k : size;
+                return line;
+            }
+            if (p[k] == '=') {
+                if (line.equals == kNone) line.equals = base + k;
+            } else if (line.equals == kNone) {
+                if (line.nameNul == kNone) line.nameNul = base + k;
+            } else if (line.valueNul == kNone) {
+                line.valueNul = base + k;
+            }
+        }
+    }
+    return line;
+}
+
+// The key line whose first byte (not blank) is at `start` and which splits
+// as `line`: its name, and its value (value.start kNoValue without '='). The
+// line is trimmed; the name ends before the first '=' and its blanks, the
+// value starts after its blanks; each ends at its first U+0000, the name
+// trimmed before it is cut (as in Wine, which trims the line and then hands
+// the text on as a C string); one pair of matching quotes around the value
+// goes.
+Span keyName(const ProfileData *data, uint32_t start, const LineSplit &line) {
+    const unsigned char *text = data->text;
+    // U+0000 is no blank, so each cut lies inside the trimmed part.
+    uint32_t nameEnd = line.equals != kNone ? line.equals : line.end;
+    while (nameEnd > start && isBlank(text[nameEnd - 1])) --nameEnd;
+    if (line.nameNul < nameEnd) nameEnd = line.nameNul;
+    return Span{start, nameEnd - start};
+}
+
+Span keyValue(const ProfileData *data, const LineSplit &line) {
+    if (line.equals == kNone) return Span{kNoValue, 0};
+    const unsigned char *text = data->text;
+    uint32_t valueStart = line.equals + 1, valueEnd = line.end;
+    while (valueEnd > valueStart && isBlank(text[valueEnd - 1])) --valueEnd;
+    while (valueStart < valueEnd && isBlank(text[valueStart])) ++valueStart;
+    if (line.valueNul < valueEnd) valueEnd = line.valueNul;
+    Span value{valueStart, valueEnd - valueStart};
+    if (value.length >= 2) {
+        const unsigned char first = text[value.start];
+        if ((first == '"' || first == '\'') && text[value.start + value.length - 1] == first) {
+            value.start += 1;
+            value.length -= 2;
+        }
+    }
+    return value;
+}
+
+EntryRecord keyLine(const ProfileData *data, uint32_t start) {
+    const LineSplit line = splitLine(data, start);
+    return EntryRecord{keyName(data, start, line), keyValue(data, line)};
+}
+
+enum class NameKind { Key, Section };
+
+// The bytes 'A' to 'Z' of a word as 'a' to 'z', the others as they are:
+// bytes below 0x80 whose low seven bits reach 'A' and do not pass 'Z'.
+uint64_t foldWord(uint64_t x) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    const uint64_t low = x & (0x7f * kOnes);
+    const uint64_t fromA = low + (0x80 - 'A') * kOnes;
+    const uint64_t pastZ = low + (0x80 - 'Z' - 1) * kOnes;
+    return x | (((fromA & ~pastZ & ~x) & (0x80 * kOnes)) >> 2);
+}
+
+// A name (folded) to find in the text, its first eight bytes made a word.
+struct NameMatch {
+    const unsigned char *name;
+    size_t length;
+    uint64_t head;  // its first bytes, as a word loaded from the text holds them
+    uint64_t mask;  // the bytes of a word those are
+};
+
+NameMatch nameMatch(const unsigned char *name, size_t length) {
+    NameMatch m{name, length, 0, 0};
+    const size_t first = length < 8 ? length : 8;
+    memcpy(&m.head, name, first);
+    memset(&m.mask, 0xFF, first);
+    return m;
+}
+
+// Whether the text at `at` starts with the name, ASCII letters folded: a
+// word at a time where the text has eight bytes.
+inline bool foldedAt(const ProfileData *data, uint32_t at, const NameMatch &m) {
+    if (data->size - at < m.length) return false;
+    const unsigned char *text = data->text + at;
+    size_t i = 0;
+    if (data->size - at >= 8) {
+        uint64_t word;
+        memcpy(&word, text, 8);
+        if ((foldWord(word) & m.mask) != m.head) return false;
+        for (i = 8; i + 8 <= m.length; i += 8) {
+            uint64_t name;
+            memcpy(&word, text + i, 8);
+            memcpy(&name, m.name + i, 8);
+            if (foldWord(word) != name) return false;
+        }
+        if (i > m.length) i = m.length;
+    }
+    for (; i < m.length; ++i) {
+        if (fold(text[i]) != m.name[i]) return false;
+    }
     return true;
 }
 
-// A record's name by its number, for sortByName and findByName.
-struct SectionName {
-    const SectionRecord *sections;
-    Span operator()(uint32_t s) const { return sections[s].name; }
-};
-
-struct EntryName {
-    const EntryRecord *entries;
-    Span operator()(uint32_t e) const { return entries[e].name; }
-};
-
-// Sorts the record numbers order[0, count) by name, keeping records of one
-// name in file order, then keeps the first of each name; returns how many
-// are kept. `nameOf` gives a record's name; `scratch` holds 3 * count
-// numbers. A bottom-up merge sort in which every element carries how many
-// bytes it shares with the one before it: a merge compares two names only
-// past what both share with the name it output last, so each compared byte
-// either is the last or lengthens what an element shares with the one
-// before it, which never shrinks and never exceeds its length. Any content
-// then costs O(count log count + the names' length): names chosen to share
-// long prefixes cost no more than others.
-template <typename NameOf>
-uint32_t sortByName(const unsigned char *text, uint32_t *order, uint32_t *scratch, uint32_t count, NameOf nameOf) {
-    uint32_t *from = order, *to = scratch;
-    uint32_t *fromShared = scratch + count, *toShared = scratch + 2 * static_cast<size_t>(count);
-    for (uint32_t i = 0; i < count; ++i) fromShared[i] = 0;
-    for (uint32_t width = 1; width < count; width *= 2) {
-        for (uint32_t low = 0; low < count; low += 2 * width) {
-            const uint32_t middle = count - low > width ? low + width : count;
-            const uint32_t high = count - middle > width ? middle + width : count;
-            uint32_t i = low, j = middle, k = low;
-            // What the heads of the two runs share with the last name output
-            // (nothing yet). The head sharing more is the smaller.
-            uint32_t left = 0, right = 0;
-            while (i < middle && j < high) {
-                bool takeLeft = left > right;
-                if (left == right) {
-                    const Span a = nameOf(from[i]), b = nameOf(from[j]);
-                    const unsigned char *x = text + a.start, *y = text + b.start;
-                    uint32_t p = left;
-                    while (p < a.length && p < b.length && fold(x[p]) == fold(y[p])) ++p;
-                    // Equal names take the left run's first: the earlier line.
-                    takeLeft = p == a.length || (p < b.length && fold(x[p]) < fold(y[p]));
-                    if (takeLeft) {
-                        right = p;
-                    } else {
-                        left = p;
-                    }
-                }
-                if (takeLeft) {
-                    to[k] = from[i];
-                    toShared[k++] = left;
-                    if (++i < middle) left = fromShared[i];
-                } else {
-                    to[k] = from[j];
-                    toShared[k++] = right;
-                    if (++j < high) right = fromShared[j];
-                }
-            }
-            for (uint32_t rest = i; rest < middle; ++rest) {
-                to[k] = from[rest];
-                toShared[k++] = rest == i ? left : fromShared[rest];
-            }
-            for (uint32_t rest = j; rest < high; ++rest) {
-                to[k] = from[rest];
-                toShared[k++] = rest == j ? right : fromShared[rest];
-            }
-        }
-        uint32_t *swap = from;
-        from = to;
-        to = swap;
-        swap = fromShared;
-        fromShared = toShared;
-        toShared = swap;
-    }
-    uint32_t kept = 0, lastLength = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t length = nameOf(from[i]).length;
-        // A repeat shares all of the name before it, and is as long.
-        if (i > 0 && fromShared[i] == length && length == lastLength) continue;
-        lastLength = length;
-        order[kept++] = from[i];
-    }
-    return kept;
+// Whether the name starting at `at` is `name` (folded): a
+// key line's first byte, or a header's first byte after '[' and its blanks.
+// A key's name ends at '=', a section's at ']', either at a line end or
+// U+0000, with the blanks before any of them dropped (before U+0000 they
+// stay: the name is trimmed before it is cut).
+bool nameAt(const ProfileData *data, uint32_t at, const NameMatch &name, NameKind kind) {
+    const unsigned char *text = data->text;
+    if (!foldedAt(data, at, name)) return false;
+    const unsigned char close = kind == NameKind::Key ? '=' : ']';
+    uint32_t p = at + static_cast<uint32_t>(name.length);
+    if (p < data->size && text[p] == 0) return true;
+    p = skipInnerBlanks(data, p);
+    return p == data->size || isLineEnd(text[p]) || text[p] == close;
 }
 
-// Where order[first, last), sorted by name one record per name, holds the
-// record named `name`; `last` when none is.
-template <typename NameOf>
-uint32_t findByName(const unsigned char *text, const uint32_t *order, uint32_t first, uint32_t last, NameOf nameOf,
-                    const unsigned char *name, size_t length) {
-    uint32_t low = first, high = last;
+// Whether a caller's name (encoded) can name anything in the file: a name
+// there never starts or ends with a blank, nor holds '=' (a key's) or ']'
+// (a section's), a line end or U+0000 (the caller's names are C strings,
+// and encoding keeps U+0000 out), and a key's never starts with ';' or '['.
+bool canBeNamed(const unsigned char *name, size_t length, NameKind kind) {
+    if (length == 0) return true;
+    if (isBlank(name[0]) || isBlank(name[length - 1])) return false;
+    if (kind == NameKind::Key && (name[0] == ';' || name[0] == '[')) return false;
+    const unsigned char close = kind == NameKind::Key ? '=' : ']';
+    for (size_t i = 0; i < length; ++i) {
+        if (name[i] == close || isLineEnd(name[i])) return false;
+    }
+    return true;
+}
+
+// A folded byte and its capital: the two a byte of the text may be.
+void bothCases(unsigned char folded, Bytes16 (&pair)[2]) {
+    pair[0] = sixteen(folded);
+    pair[1] = sixteen(static_cast<unsigned char>(folded >= 'a' && folded <= 'z' ? folded - ('a' - 'A') : folded));
+}
+
+// ---------------------------------------------------------------- sections
+
+// Where the lines of the first section named `name` start, or kNoSection.
+uint32_t scanForSection(const ProfileData *data, const unsigned char *name, size_t length) {
+    if (!canBeNamed(name, length, NameKind::Section)) return kNoSection;
+    // '[' and then the name's first byte or a blank (blanks may stand
+    // before the name), or anything for "".
+    LineFilter filter{};
+    filter.byFirst = true;
+    filter.first[0] = filter.first[1] = sixteen('[');
+    filter.anySecond = length == 0;
+    if (length != 0) bothCases(name[0], filter.second);
+    filter.blankSecond = true;
+    uint32_t body = kNoSection;
+    const unsigned char *text = data->text;
+    const NameMatch match = nameMatch(name, length);
+    forEachLine(data, 0, filter, [&](uint32_t p) {
+        if (text[p] != '[') return true;
+        if (!nameAt(data, skipInnerBlanks(data, p + 1), match, NameKind::Section)) return true;
+        uint32_t end = p;
+        while (end < data->size && !isLineEnd(text[end])) ++end;
+        body = end < data->size ? end + 1 : end;
+        return false;
+    });
+    return body;
+}
+
+// ---------------------------------------------------------------- keys
+
+struct EntryNames {
+    const unsigned char *text;
+    const EntryRecord *entries;
+    uint32_t length(uint32_t e) const { return entries[e].name.length; }
+    uint32_t unit(uint32_t e, uint32_t p) const { return fold(text[entries[e].name.start + p]); }
+};
+
+// Calls visit(at) for the first character of each key line of the section
+// whose lines start at `body`, in order, while it returns true; `filter`
+// may pass over lines that cannot matter, and must admit '['.
+template <typename Visit>
+void forEachKeyLine(const ProfileData *data, uint32_t body, const LineFilter &filter, Visit visit) {
+    const unsigned char *text = data->text;
+    forEachLine(data, body, filter, [&](uint32_t at) {
+        if (text[at] == ';') return true;
+        return text[at] != '[' && visit(at);
+    });
+}
+
+// Calls visit(start, line) for each key line of the section whose lines
+// start at `body`, in order, while it returns true: `start` is the line's
+// first byte that is not blank, `line` how it splits. One pass over the
+// bytes, sixteen at a time, that stops only at CR, LF, '=' and U+0000: for
+// reads that look at every line.
+template <typename Visit>
+void forEachSplitKeyLine(const ProfileData *data, uint32_t body, Visit visit) {
+    const unsigned char *text = data->text;
+    const uint32_t size = data->size;
+    uint32_t start = body;
+    LineSplit line{kNone, kNone, kNone, kNone};
+    // The line [start, end) is complete: false to stop.
+    auto complete = [&](uint32_t end) {
+        line.end = end;
+        uint32_t p = start;
+        while (p < end && isInnerBlank(text[p])) ++p;
+        bool more = true;
+        if (p < end && text[p] == '[') {
+            more = false;
+        } else if (p < end && text[p] != ';') {
+            more = visit(p, line);
+        }
+        start = end + 1;
+        line = LineSplit{kNone, kNone, kNone, kNone};
+        return more;
+    };
+    for (uint32_t base = body; base < size; base += 16) {
+        const unsigned char *p = text + base;
+        unsigned char last[16];
+        if (size - base < 16) {
+            // The end, filled out with a byte that is none of those.
+            memset(last, ' ', sizeof last);
+            memcpy(last, p, size - base);
+            p = last;
+        }
+        const Bytes16 v = load16(p);
+        for (uint32_t bits = bitsOf((v == '\r') | (v == '\n') | (v == '=') | (v == 0)); bits != 0; bits &= bits - 1) {
+            const uint32_t at = base + static_cast<uint32_t>(__builtin_ctz(bits));
+            if (text[at] == '=') {
+                if (line.equals == kNone) line.equals = at;
+            } else if (text[at] == 0) {
+                if (line.equals == kNone) {
+                    if (line.nameNul == kNone) line.nameNul = at;
+                } else if (line.valueNul == kNone) {
+                    line.valueNul = at;
+                }
+            } else if (!complete(at)) {
+                return;
+            }
+        }
+    }
+    if (start < size) complete(size);
+}
+
+// The first line of the section at `body` named `name`, into *entry.
+bool scanForKey(const ProfileData *data, uint32_t body, const unsigned char *name, size_t length,
+                EntryRecord *entry) {
+    if (!canBeNamed(name, length, NameKind::Key)) return false;
+    // A line of the name holds it from its first character on: its first
+    // two bytes, its last (or its 32nd) and what ends it pass over the
+    // other lines sixteen at a time. An empty name: the line starts with
+    // '=' or U+0000.
+    LineFilter filter{};
+    filter.brackets = filter.byFirst = true;
+    if (length == 0) {
+        filter.anySecond = true;
+        filter.first[0] = sixteen('=');
+        filter.first[1] = sixteen(0);
+    } else {
+        bothCases(name[0], filter.first);
+        filter.anySecond = length < 2;
+        if (length >= 2) bothCases(name[1], filter.second);
+        filter.farAt = length >= 3 ? static_cast<uint32_t>(length < kFarthest ? length : kFarthest) - 1 : 0;
+        if (filter.farAt != 0) bothCases(name[filter.farAt], filter.far);
+        filter.endsAt = length <= kFarthest ? static_cast<uint32_t>(length) : 0;
+    }
+    bool found = false;
+    const NameMatch match = nameMatch(name, length);
+    const unsigned char *text = data->text;
+    forEachKeyLine(data, body, filter, [&](uint32_t p) {
+        if ((length != 0 && fold(text[p]) != name[0]) || !nameAt(data, p, match, NameKind::Key)) return true;
+        *entry = keyLine(data, p);
+        found = true;
+        return false;
+    });
+    return found;
+}
+
+// A new index of the keys of the section at `body`; null when memory runs
+// out or it would take more than `most` bytes.
+KeyIndex *makeIndex(const ProfileData *data, uint32_t body, size_t most) {
+    EntryRecord *entries = nullptr;
+    uint32_t count = 0, capacity = 0;
+    bool failed = false;
+    forEachSplitKeyLine(data, body, [&](uint32_t p, const LineSplit &line) {
+        if (count == capacity) {
+            // Repeats of a name go only once sorted: past twice the
+            // allowance in records, the index is given up.
+            const uint32_t grown = capacity != 0 ? capacity * 2 : 64;
+            void *moved = static_cast<size_t>(grown) * sizeof(EntryRecord) > 2 * most + 4096
+                              ? nullptr
+                              : realloc(entries, static_cast<size_t>(grown) * sizeof(EntryRecord));
+            if (moved == nullptr) {
+                failed = true;
+                return false;
+            }
+            entries = static_cast<EntryRecord *>(moved);
+            capacity = grown;
+        }
+        entries[count++] = EntryRecord{keyName(data, p, line), keyValue(data, line)};
+        return true;
+    });
+    const size_t n = count != 0 ? count : 1;
+    uint32_t *order = failed ? nullptr : static_cast<uint32_t *>(malloc(4 * n * sizeof(uint32_t)));
+    KeyIndex *index = order != nullptr ? new (std::nothrow) KeyIndex{nullptr, 0} : nullptr;
+    if (index != nullptr) {
+        for (uint32_t e = 0; e < count; ++e) order[e] = e;
+        const uint32_t names = sortByName(order, order + n, count, EntryNames{data->text, entries}, KeepOf::First);
+        index->entries = static_cast<EntryRecord *>(malloc((names != 0 ? names : 1) * sizeof(EntryRecord)));
+        if (index->entries == nullptr || names * sizeof(EntryRecord) > most) {
+            free(index->entries);
+            delete index;
+            index = nullptr;
+        } else {
+            for (uint32_t k = 0; k < names; ++k) index->entries[k] = entries[order[k]];
+            index->count = names;
+        }
+    }
+    free(order);
+    free(entries);
+    return index;
+}
+
+const EntryRecord *searchIndex(const ProfileData *data, const KeyIndex &index, const unsigned char *name,
+                               size_t length) {
+    uint32_t low = 0, high = index.count;
     while (low < high) {
         const uint32_t middle = low + (high - low) / 2;
-        const Span found = nameOf(order[middle]);
-        const int side = compareNames(text + found.start, found.length, name, length);
-        if (side == 0) return middle;
+        const Span found = index.entries[middle].name;
+        const int side = compareNames(data->text + found.start, found.length, name, length);
+        if (side == 0) return &index.entries[middle];
         if (side < 0) {
             low = middle + 1;
         } else {
             high = middle;
         }
     }
-    return last;
+    return nullptr;
 }
 
-// Builds sectionOrder from the records. False when memory runs out.
-bool sortSections(ProfileData *data) {
-    const uint32_t count = data->sectionCount;
-    if (count == 0) return true;
-    data->sectionOrder = static_cast<uint32_t *>(malloc(count * sizeof(uint32_t)));
-    uint32_t *scratch = static_cast<uint32_t *>(malloc(3 * static_cast<size_t>(count) * sizeof(uint32_t)));
-    if (data->sectionOrder != nullptr && scratch != nullptr) {
-        for (uint32_t s = 0; s < count; ++s) data->sectionOrder[s] = s;
-        data->sectionNames = sortByName(data->text, data->sectionOrder, scratch, count, SectionName{data->sections});
-    }
-    free(scratch);
-    return data->sectionOrder != nullptr && scratch != nullptr;
-}
+// ---------------------------------------------------------------- look-ups
 
-// Sorts the keys of `section`, the first of its name. False when memory
-// runs out; its records can still be searched one by one.
-bool sortKeys(ProfileData *data, SectionRecord &section) {
-    const uint32_t count = section.keysEnd - section.keys;
-    if (data->entryOrder == nullptr) {
-        data->entryOrder = static_cast<uint32_t *>(malloc(data->entryCount * sizeof(uint32_t)));
-        if (data->entryOrder == nullptr) return false;
-    }
-    uint32_t *scratch = static_cast<uint32_t *>(malloc(3 * static_cast<size_t>(count) * sizeof(uint32_t)));
-    if (scratch == nullptr) return false;
-    uint32_t *order = data->entryOrder + section.keys;
-    for (uint32_t e = 0; e < count; ++e) order[e] = section.keys + e;
-    section.namesEnd = section.keys + sortByName(data->text, order, scratch, count, EntryName{data->entries});
-    free(scratch);
-    return true;
-}
-
-// Reads of one section that go through its records one by one before its
-// keys are sorted: a few reads cost a few passes, many cost n log n.
-constexpr uint32_t kScannedReads = 8;
-
-// The first line of `section` named `name` (folded), or null.
-const EntryRecord *findKey(ProfileData *data, SectionRecord &section, const unsigned char *name, size_t length) {
-    if (section.namesEnd == kUnsorted && (section.scans < kScannedReads || !sortKeys(data, section))) {
-        if (section.scans < kScannedReads) ++section.scans;
-        for (uint32_t e = section.keys; e < section.keysEnd; ++e) {
-            const Span found = data->entries[e].name;
-            if (found.length == length && compareNames(data->text + found.start, length, name, length) == 0)
-                return &data->entries[e];
-        }
-        return nullptr;
-    }
-    const uint32_t keyed =
-        findByName(data->text, data->entryOrder, section.keys, section.namesEnd, EntryName{data->entries}, name, length);
-    return keyed == section.namesEnd ? nullptr : &data->entries[data->entryOrder[keyed]];
-}
-
-// The first section named `section`, or null; *failed when memory ran out.
-SectionRecord *findSection(ProfileData *data, const Char *section, bool *failed) {
-    size_t length;
-    section = trimArgument(section, &length);
-    FileName name;
-    const FileName::Outcome outcome = name.encode(data, section, length);
-    *failed = outcome == FileName::kNoMemory;
-    if (outcome != FileName::kEncoded) return nullptr;
-    const uint32_t named = findByName(data->text, data->sectionOrder, 0, data->sectionNames,
-                                      SectionName{data->sections}, name.bytes(), name.length());
-    return named == data->sectionNames ? nullptr : &data->sections[data->sectionOrder[named]];
-}
-
-// ---------------------------------------------------------------- parsing
-
-constexpr uint32_t kNoSection = UINT32_MAX;
-constexpr uint32_t kNone = UINT32_MAX;
-
-// Sixteen bytes compared at once (SSE2, NEON, or plain code elsewhere).
-typedef unsigned char Bytes16 __attribute__((vector_size(16)));
-
-// One bit for each of the 16 bytes at `p` that is CR, LF, '=' or NUL, the
-// first byte in bit 0. The compare gives 0xFF per such byte; the multiply
-// gathers the top bit of each byte of a half into its top eight bits (the
-// shifted copies never overlap, so nothing carries).
-uint64_t notableBits16(const unsigned char *p) {
-    Bytes16 bytes;
-    memcpy(&bytes, p, sizeof bytes);
-    const auto hits = (bytes == '\r') | (bytes == '\n') | (bytes == '=') | (bytes == 0);
-    uint64_t halves[2];
-    memcpy(halves, &hits, sizeof halves);
-    uint64_t bits = 0;
-    for (int k = 0; k < 2; ++k) {
-#if __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
-        halves[k] = __builtin_bswap64(halves[k]);
-#endif
-        bits |= (((halves[k] & 0x8080808080808080ull) * 0x0002040810204081ull) >> 56) << (8 * k);
-    }
-    return bits;
-}
-
-// The same for the 64 bytes at `p`.
-uint64_t notableBits(const unsigned char *p) {
-    return notableBits16(p) | notableBits16(p + 16) << 16 | notableBits16(p + 32) << 32 | notableBits16(p + 48) << 48;
-}
-
-// A section header line [start, end), trimmed: its name, from after the '['
-// to the first ']' or the end of the line. Every header gets a record, a
-// repeated name too; sortSections drops the repeats. False when memory runs
-// out.
-bool enterSection(ProfileData *data, uint32_t start, uint32_t end, uint32_t *section) {
-    const unsigned char *text = data->text;
-    const void *close = memchr(text + start + 1, ']', end - start - 1);
-    uint32_t nameStart = start + 1;
-    uint32_t nameEnd = close != nullptr ? static_cast<uint32_t>(static_cast<const unsigned char *>(close) - text) : end;
-    while (nameStart < nameEnd && isBlank(text[nameStart])) ++nameStart;
-    while (nameEnd > nameStart && isBlank(text[nameEnd - 1])) --nameEnd;
-    // A name ends at its first U+0000, trimmed before it is cut (as in Wine,
-    // which trims the line and then hands the text on as a C string).
-    const void *nul = memchr(text + nameStart, 0, nameEnd - nameStart);
-    if (nul != nullptr) nameEnd = static_cast<uint32_t>(static_cast<const unsigned char *>(nul) - text);
-    if (!makeRoom(data->sections, data->sectionCount, data->sectionCapacity)) return false;
-    data->sections[data->sectionCount] =
-        SectionRecord{Span{nameStart, nameEnd - nameStart}, data->entryCount, data->entryCount, kUnsorted, 0};
-    *section = data->sectionCount++;
-    return true;
-}
-
-// Where a key line splits: its first '=', and the first U+0000 before and
-// after that; kNone for each the line lacks.
-struct KeyLine {
-    uint32_t equals, nameNul, valueNul;
+// What a look-up knows of a section: where its lines start, its index if
+// made, and whether this read is to make it.
+struct SectionAt {
+    uint32_t body;
+    KeyIndex *index;
+    SectionMemo *toIndex;
+    const EntryRecord *lines;  // null until a walk listed them
+    uint32_t lineCount;
+    SectionMemo *memo;  // where the section is remembered, or null
 };
 
-// A key line [start, end), trimmed, in `section`, the last section record.
-// Every line gets a record; a read finds the first line of a name, even one
-// without '=' (Wine: a later "name=value" stays hidden behind it). False
-// when memory runs out.
-bool enterKey(ProfileData *data, uint32_t section, uint32_t start, uint32_t end, const KeyLine &line) {
-    const unsigned char *text = data->text;
-    // U+0000 is no blank, so each cut lies inside the trimmed part.
-    uint32_t nameEnd = line.equals != kNone ? line.equals : end;
-    while (nameEnd > start && isBlank(text[nameEnd - 1])) --nameEnd;
-    if (line.nameNul < nameEnd) nameEnd = line.nameNul;
-
-    Span value{kNoValue, 0};
-    if (line.equals != kNone) {
-        uint32_t valueStart = line.equals + 1, valueEnd = end;
-        while (valueStart < valueEnd && isBlank(text[valueStart])) ++valueStart;
-        if (line.valueNul < valueEnd) valueEnd = line.valueNul;
-        value = Span{valueStart, valueEnd - valueStart};
-        if (value.length >= 2) {
-            const unsigned char first = text[value.start];
-            if ((first == '"' || first == '\'') && text[value.start + value.length - 1] == first) {
-                value.start += 1;
-                value.length -= 2;
+// The first section named `name` (encoded), remembered for later reads;
+// `read` counts a read of its keys toward indexing them.
+SectionAt findSection(ProfileData *data, const unsigned char *name, size_t length, bool read) {
+    {
+        Locked locked(data);
+        for (uint32_t s = 0; s < data->sectionCount; ++s) {
+            SectionMemo &m = data->sections[s];
+            if (m.length != length || memcmp(m.name, name, length) != 0) continue;
+            SectionAt at{m.body, m.index, nullptr, m.lines, m.lineCount, &m};
+            if (read && m.index == nullptr && m.body != kNoSection && !m.indexing && !m.unindexed &&
+                ++m.scans > kScannedReads) {
+                m.indexing = true;
+                at.toIndex = &m;
             }
+            return at;
         }
     }
-
-    if (!makeRoom(data->entries, data->entryCount, data->entryCapacity)) return false;
-    data->entries[data->entryCount] = EntryRecord{Span{start, nameEnd - start}, value};
-    data->sections[section].keysEnd = ++data->entryCount;
-    return true;
-}
-
-// A line [start, end) without its CR or LF: a header, a key line or
-// nothing. False when memory runs out.
-bool enterLine(ProfileData *data, uint32_t start, uint32_t end, const KeyLine &line, uint32_t *section) {
-    const unsigned char *text = data->text;
-    while (start < end && isBlank(text[start])) ++start;
-    while (end > start && isBlank(text[end - 1])) --end;
-    if (start == end || text[start] == ';') return true;
-    if (text[start] == '[') return enterSection(data, start, end, section);
-    return *section == kNoSection || enterKey(data, *section, start, end, line);
-}
-
-// The one pass over the text, 64 bytes at a time: each block gives the
-// places of its CR, LF, '=' and NUL as bits, and only those are visited. A
-// line ends at each CR or LF (a CRLF leaves an empty line, which says
-// nothing); on the way its first '=' and U+0000 are noted.
-bool indexLines(ProfileData *data) {
-    const unsigned char *text = data->text;
-    const uint32_t size = data->size;
-    uint32_t section = kNoSection;  // no section yet
-    uint32_t start = 0;
-    KeyLine line{kNone, kNone, kNone};
-    for (uint32_t base = 0; base < size; base += 64) {
-        const unsigned char *block = text + base;
-        unsigned char last[64];
-        if (size - base < sizeof last) {
-            // The last block, filled out with a byte that is not notable.
-            memset(last, ' ', sizeof last);
-            memcpy(last, block, size - base);
-            block = last;
-        }
-        for (uint64_t bits = notableBits(block); bits != 0; bits &= bits - 1) {
-            const uint32_t at = base + static_cast<uint32_t>(__builtin_ctzll(bits));
-            const unsigned char c = text[at];
-            if (c == '=') {
-                if (line.equals == kNone) line.equals = at;
-            } else if (c == 0) {
-                if (line.equals == kNone) {
-                    if (line.nameNul == kNone) line.nameNul = at;
-                } else if (line.valueNul == kNone) {
-                    line.valueNul = at;
-                }
-            } else {
-                // The empty line inside a CRLF is common, and says nothing.
-                if (at != start && !enterLine(data, start, at, line, &section)) return false;
-                start = at + 1;
-                line = KeyLine{kNone, kNone, kNone};
-            }
+    const uint32_t body = scanForSection(data, name, length);
+    Locked locked(data);
+    bool known = false;
+    for (uint32_t s = 0; s < data->sectionCount && !known; ++s) {
+        known = data->sections[s].length == length && memcmp(data->sections[s].name, name, length) == 0;
+    }
+    SectionMemo *memo = nullptr;
+    if (!known && data->sectionCount < kMemoSections && data->indexBytes + length + 1 <= data->allowance) {
+        unsigned char *copy = static_cast<unsigned char *>(malloc(length + 1));
+        if (copy != nullptr) {
+            if (length != 0) memcpy(copy, name, length);
+            memo = &data->sections[data->sectionCount++];
+            *memo = SectionMemo{copy, static_cast<uint32_t>(length), body, read ? 1u : 0u, nullptr, false, false,
+                                nullptr, 0};
+            data->indexBytes += length + 1;
         }
     }
-    return start >= size || enterLine(data, start, size, line, &section);
+    return SectionAt{body, nullptr, nullptr, nullptr, 0, memo};
+}
+
+// Makes the index this read claimed and hands it to the file, or marks the
+// section unindexed when it would pass the allowance; the index, if any.
+KeyIndex *indexSection(ProfileData *data, SectionMemo *memo, uint32_t body) {
+    size_t room;
+    {
+        Locked locked(data);
+        room = data->allowance - data->indexBytes;
+    }
+    KeyIndex *index = makeIndex(data, body, room);
+    Locked locked(data);
+    const size_t bytes = index != nullptr ? sizeof(KeyIndex) + index->count * sizeof(EntryRecord) : 0;
+    if (index != nullptr && bytes <= data->allowance - data->indexBytes) {
+        memo->index = index;
+        data->indexBytes += bytes;
+    } else {
+        if (index != nullptr) free(index->entries);
+        delete index;
+        index = nullptr;
+        memo->unindexed = true;
+    }
+    memo->indexing = false;
+    return index;
 }
 
 }  // namespace
@@ -604,7 +901,7 @@ ProfileData *adoptProfile(unsigned char *bytes, size_t size) {
     }
     if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         data->text = fromUtf16(bytes, size, &data->size);
-        data->encoding = Encoding::Utf8;
+        data->encoding.store(Encoding::Utf8, std::memory_order_relaxed);
         free(bytes);
         if (data->text == nullptr) {
             delete data;
@@ -614,10 +911,8 @@ ProfileData *adoptProfile(unsigned char *bytes, size_t size) {
         data->text = bytes;
         data->size = static_cast<uint32_t>(size);
     }
-    if (!indexLines(data) || !sortSections(data)) {
-        freeProfile(data);
-        return nullptr;
-    }
+    const size_t allowance = kIndexBytesPerByte * data->size + kIndexBaseBytes;
+    data->allowance = allowance < kMostIndexBytes ? allowance : kMostIndexBytes;
     return data;
 }
 
@@ -631,24 +926,47 @@ ProfileData *parseProfile(const unsigned char *bytes, size_t size) {
 
 void freeProfile(ProfileData *data) {
     if (!data) return;
+    for (uint32_t s = 0; s < data->sectionCount; ++s) {
+        free(data->sections[s].name);
+        if (data->sections[s].index != nullptr) free(data->sections[s].index->entries);
+        delete data->sections[s].index;
+        free(data->sections[s].lines);
+    }
     free(data->text);
-    free(data->sections);
-    free(data->entries);
-    free(data->sectionOrder);
-    free(data->entryOrder);
+    pthread_mutex_destroy(&data->lock);
     delete data;
 }
 
+size_t profileBytes(const ProfileData *data) { return sizeof(ProfileData) + data->size + data->allowance; }
+
 bool findProfileValue(ProfileData *data, const Char *section, const Char *key, Char (&value)[kPathUnits]) {
     if (!data || !section || !key) return false;
-    bool failed;
-    SectionRecord *found = findSection(data, section, &failed);
-    if (found == nullptr) return false;
     size_t length;
-    key = trimArgument(key, &length);
+    section = trimArgument(section, &length);
     FileName name;
-    if (name.encode(data, key, length) != FileName::kEncoded) return false;
-    const EntryRecord *entry = findKey(data, *found, name.bytes(), name.length());
+    if (name.encode(data, section, length) != FileName::kEncoded) return false;
+    const SectionAt at = findSection(data, name.bytes(), name.length(), true);
+    if (at.body == kNoSection) return false;
+    const KeyIndex *index = at.toIndex != nullptr ? indexSection(data, at.toIndex, at.body) : at.index;
+    key = trimArgument(key, &length);
+    FileName keyName;
+    if (keyName.encode(data, key, length) != FileName::kEncoded) return false;
+    EntryRecord scanned;
+    const EntryRecord *entry = nullptr;
+    if (index != nullptr) {
+        entry = searchIndex(data, *index, keyName.bytes(), keyName.length());
+    } else if (at.lines != nullptr) {
+        // The first line of the name.
+        for (uint32_t e = 0; e < at.lineCount && entry == nullptr; ++e) {
+            const Span found = at.lines[e].name;
+            if (found.length == keyName.length() &&
+                compareNames(data->text + found.start, found.length, keyName.bytes(), keyName.length()) == 0) {
+                entry = &at.lines[e];
+            }
+        }
+    } else if (scanForKey(data, at.body, keyName.bytes(), keyName.length(), &scanned)) {
+        entry = &scanned;
+    }
     if (entry == nullptr || entry->value.start == kNoValue) return false;
     decodeCut(data, entry->value, value);
     return true;
@@ -657,9 +975,13 @@ bool findProfileValue(ProfileData *data, const Char *section, const Char *key, C
 bool forEachNumberedProfileKey(ProfileData *data, const Char *section, const Char *prefix, const Char *suffix,
                                Profile::NumberedVisitor visit, void *context) {
     if (!data || !section) return true;
-    bool failed;
-    const SectionRecord *found = findSection(data, section, &failed);
-    if (found == nullptr) return !failed;
+    size_t length;
+    section = trimArgument(section, &length);
+    FileName name;
+    const FileName::Outcome named = name.encode(data, section, length);
+    if (named != FileName::kEncoded) return named == FileName::kUnwritable;  // no section of that name
+    const SectionAt at = findSection(data, name.bytes(), name.length(), false);
+    if (at.body == kNoSection) return true;
     size_t prefixLength = 0, suffixLength = 0;
     while (prefix[prefixLength] != 0) ++prefixLength;
     while (suffix[suffixLength] != 0) ++suffixLength;
@@ -671,18 +993,58 @@ bool forEachNumberedProfileKey(ProfileData *data, const Char *section, const Cha
         if (outcome != FileName::kEncoded) return outcome == FileName::kUnwritable;  // no name matches
     }
     Char value[kPathUnits];
-    for (uint32_t e = found->keys; e < found->keysEnd; ++e) {
-        const EntryRecord &entry = data->entries[e];
+    auto list = [&](const EntryRecord &entry) {
         const int32_t number = numberedKeyIndex(data->text + entry.name.start, entry.name.length, before.bytes(),
                                                 before.length(), after.bytes(), after.length());
-        if (number == 0) continue;
+        if (number == 0) return;
         if (entry.value.start == kNoValue) {
             visit(context, number, nullptr);
-            continue;
+        } else {
+            decodeCut(data, entry.value, value);
+            visit(context, number, value);
         }
-        decodeCut(data, entry.value, value);
-        visit(context, number, value);
+    };
+    if (at.lines != nullptr) {
+        for (uint32_t e = 0; e < at.lineCount; ++e) list(at.lines[e]);
+        return true;
     }
+    // The walk goes through every line: they are kept for the section's
+    // next reads, within the file's allowance.
+    size_t room = 0;
+    if (at.memo != nullptr) {
+        Locked locked(data);
+        room = data->allowance - data->indexBytes;
+    }
+    EntryRecord *lines = nullptr;
+    uint32_t count = 0, capacity = 0;
+    forEachSplitKeyLine(data, at.body, [&](uint32_t p, const LineSplit &line) {
+        const EntryRecord entry{keyName(data, p, line), keyValue(data, line)};
+        if (count == capacity && room != 0) {
+            const uint32_t grown = capacity != 0 ? capacity * 2 : 64;
+            void *moved = static_cast<size_t>(grown) * sizeof(EntryRecord) <= room
+                              ? realloc(lines, static_cast<size_t>(grown) * sizeof(EntryRecord))
+                              : nullptr;
+            if (moved == nullptr) room = 0;
+            if (moved != nullptr) {
+                lines = static_cast<EntryRecord *>(moved);
+                capacity = grown;
+            }
+        }
+        if (room != 0) lines[count++] = entry;
+        list(entry);
+        return true;
+    });
+    if (room != 0 && at.memo != nullptr) {
+        Locked locked(data);
+        const size_t bytes = static_cast<size_t>(capacity) * sizeof(EntryRecord);
+        if (at.memo->lines == nullptr && bytes <= data->allowance - data->indexBytes) {
+            at.memo->lines = lines;
+            at.memo->lineCount = count;
+            data->indexBytes += bytes;
+            lines = nullptr;
+        }
+    }
+    free(lines);
     return true;
 }
 
@@ -697,6 +1059,29 @@ void readProfileString(ProfileData *data, const Char *section, const Char *key, 
     if (n > kPathUnits - 1) n = kPathUnits - 1;
     for (size_t i = 0; i < n; ++i) out[i] = fallback[i];
     out[n] = 0;
+}
+
+bool recallProfileAnswer(ProfileData *data, uint64_t question, int32_t (&answer)[4]) {
+    if (data == nullptr) return false;
+    Locked locked(data);
+    for (uint32_t a = 0; a < data->answerCount; ++a) {
+        if (data->answers[a].question != question) continue;
+        memcpy(answer, data->answers[a].values, sizeof answer);
+        return true;
+    }
+    return false;
+}
+
+void rememberProfileAnswer(ProfileData *data, uint64_t question, const int32_t (&answer)[4]) {
+    if (data == nullptr) return;
+    Locked locked(data);
+    for (uint32_t a = 0; a < data->answerCount; ++a) {
+        if (data->answers[a].question == question) return;
+    }
+    // Full: the question picks the answer it replaces.
+    Answer &slot = data->answers[data->answerCount < kAnswers ? data->answerCount++ : question % kAnswers];
+    slot.question = question;
+    memcpy(slot.values, answer, sizeof slot.values);
 }
 
 }  // namespace platform

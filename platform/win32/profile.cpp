@@ -16,6 +16,10 @@ Profile::Profile(const Char *path) : path_(path), state_() {}
 
 Profile::~Profile() {}
 
+bool Profile::recall(uint64_t, int32_t (&)[4]) { return false; }
+
+void Profile::remember(uint64_t, const int32_t (&)[4]) {}
+
 void Profile::readFromFile(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
     GetPrivateProfileStringW(section, key, fallback, out, kPathUnits, path_);
 }

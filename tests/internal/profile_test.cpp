@@ -8,11 +8,14 @@
 // the expected values come from.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -23,10 +26,12 @@
 #include "support/wine.h"
 
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include "platform/numbered_key.h"
 #include "platform/posix/profile_parse.h"
 #endif
 
@@ -307,6 +312,200 @@ TEST(ProfilePosix, KeysSharingOneHashAreEachFound) {
     }
     EXPECT_EQ(wrong, 0u);
     freeProfile(data);
+}
+
+// The rules read plainly, line by line, for files of ASCII: the value the
+// file gives `key` in `section`, or nothing; and the numbered keys a walk
+// lists, as (number, value or "\x01" for none).
+struct PlainReading {
+    static bool blank(char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A; }
+    static std::string fold(std::string s) {
+        for (char &c : s) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        return s;
+    }
+    static std::string trim(const std::string &s) {
+        size_t a = 0, b = s.size();
+        while (a < b && blank(s[a])) ++a;
+        while (b > a && blank(s[b - 1])) --b;
+        return s.substr(a, b - a);
+    }
+    static std::string cut(const std::string &s) { return s.substr(0, s.find('\0')); }
+
+    // Each key line of the first section named `section`: (name, value),
+    // value "\x01" for a line without '='.
+    static std::vector<std::pair<std::string, std::string>> keyLines(const std::string &text, const std::string &section) {
+        std::vector<std::pair<std::string, std::string>> lines;
+        bool inSection = false;
+        size_t at = 0;
+        while (at <= text.size()) {
+            size_t end = text.find_first_of("\r\n", at);
+            if (end == std::string::npos) end = text.size();
+            const std::string line = trim(text.substr(at, end - at));
+            at = end + 1;
+            if (line.empty() || line[0] == ';') continue;
+            if (line[0] == '[') {
+                if (inSection) break;
+                const size_t close = line.find(']');
+                inSection = fold(cut(trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)))) ==
+                            fold(section);
+                continue;
+            }
+            if (!inSection) continue;
+            const size_t equals = line.find('=');
+            std::string name = cut(trim(line.substr(0, equals)));
+            std::string value = "\x01";
+            if (equals != std::string::npos) {
+                value = cut(trim(line.substr(equals + 1)));
+                if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+                    value = value.substr(1, value.size() - 2);
+            }
+            lines.emplace_back(name, value);
+        }
+        return lines;
+    }
+    static std::string read(const std::string &text, const std::string &section, const std::string &key) {
+        for (const auto &line : keyLines(text, section)) {
+            if (fold(line.first) == fold(key)) return line.second;
+        }
+        return "\x01";
+    }
+};
+
+// Files made of the fragments the rules turn on: the lazy reader, on its
+// first reads (through the lines) and its later ones (through a section's
+// index), and its walk over numbered keys, give what the plain reading does.
+TEST(ProfilePosix, ReadsAnyLinesAsTheRulesSay) {
+    using namespace quorvel::platform;
+    const std::string longName(40, 'k');
+    const std::vector<std::string> fragments = {
+        "[", "]", "=", ";", " ", "\t", "\x1a", "\r", "\n", "\r\n", std::string(1, '\0'), "\"", "'", "v", "S", "s",
+        "T", "K", "k", "Key", "KEY", "1", "12", "x", longName, "[S]", "[ s ]", "[T]", "\nK=", "\nKey=", "\nk1=",
+        "\n  key =", "\n" + longName + " =", "\n[S]\n"};
+    const std::vector<std::string> sections = {"S", "T", "", "s]", "x"};
+    const std::vector<std::string> keys = {"K", "key", "", "k1", "x", longName, "K1=", ";K"};
+    srandom(7);
+    unsigned wrong = 0;
+    for (int file = 0; file < 1500; ++file) {
+        std::string text;
+        for (long n = random() % 60; n >= 0; --n) text += fragments[static_cast<size_t>(random()) % fragments.size()];
+        // Reads through the lines, then through the index, then the walk;
+        // and the walk first, whose list of lines later reads go through.
+        for (bool walkFirst : {false, true}) {
+            ProfileData *data = parseProfile(reinterpret_cast<const unsigned char *>(text.data()), text.size());
+            ASSERT_NE(data, nullptr);
+            using Listed = std::vector<std::pair<int32_t, std::string>>;
+            Listed listed, expected;
+            const auto walk = [&] {
+                listed.clear();
+                EXPECT_TRUE(forEachNumberedProfileKey(
+                    data, u"S", u"K", u"",
+                    [](void *context, int32_t number, const QuorvelChar *v) {
+                        static_cast<Listed *>(context)->emplace_back(number,
+                                                                     v ? std::string(v, v + U16String(v).size()) : "\x01");
+                    },
+                    &listed));
+            };
+            if (walkFirst) walk();
+            // Ten rounds: a section's keys are indexed after its eighth read.
+            for (int round = 0; round < (walkFirst ? 2 : 10); ++round) {
+                for (const std::string &section : sections) {
+                    for (const std::string &key : keys) {
+                        QuorvelChar value[kPathUnits];
+                        const std::string got = findProfileValue(data, u16(section).c_str(), u16(key).c_str(), value)
+                                                    ? std::string(value, value + U16String(value).size())
+                                                    : "\x01";
+                        if (got != PlainReading::read(text, section, key) && ++wrong < 5)
+                            ADD_FAILURE() << "[" << section << "] " << key << " in " << testing::PrintToString(text);
+                    }
+                }
+            }
+            if (!walkFirst) walk();
+            for (const auto &line : PlainReading::keyLines(text, "S")) {
+                const int32_t number = numberedKeyIndex(line.first.data(), line.first.size(), "K", 1, "", 0);
+                if (number != 0) expected.emplace_back(number, line.second);
+            }
+            EXPECT_EQ(listed, expected) << testing::PrintToString(text);
+            freeProfile(data);
+        }
+    }
+    EXPECT_EQ(wrong, 0u);
+}
+
+// A change older than one tick of the clock, so that the file is kept.
+void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(40)); }
+
+// The parsed file is kept from call to call; every change shows at the
+// next call (a Profile is one call), however the file was changed.
+TEST(ProfilePosix, KeptFilesShowEveryChangeAtTheNextCall) {
+    TempDir dir;
+    const U16String path = dir.writeFile("kept.ini", "[S]\r\nA=0\r\n");
+    const std::string name = (dir.path() / "kept.ini").string();
+    const auto read = [&path] {
+        Profile profile(path.c_str());
+        return readValue(profile, U16("S"), U16("A"), U16("d"));
+    };
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    const struct {
+        const char *what;
+        std::function<void()> change;
+        const char *expected;
+    } cases[] = {
+        {"rewritten, the same size", [&] { dir.writeFile("kept.ini", "[S]\r\nA=1\r\n"); }, "1"},
+        {"rewritten, its times put back",
+         [&] {
+             dir.writeFile("kept.ini", "[S]\r\nA=2\r\n");
+             ASSERT_EQ(utimensat(AT_FDCWD, name.c_str(), old, 0), 0);
+         },
+         "2"},
+        {"replaced by another file",
+         [&] {
+             dir.writeFile("other.ini", "[S]\r\nA=3\r\n");
+             std::filesystem::rename(dir.path() / "other.ini", name);
+         },
+         "3"},
+        {"removed", [&] { std::filesystem::remove(name); }, "d"},
+        {"written again", [&] { dir.writeFile("kept.ini", "[S]\r\nA=4\r\n"); }, "4"},
+    };
+    U16String before = U16("0");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        settle();
+        EXPECT_TRUE(read() == before);  // and now kept
+        c.change();
+        before = u16(c.expected);
+        EXPECT_TRUE(read() == before);
+    }
+}
+
+// What a call worked out from a file stays with it while it is unchanged,
+// for the next call; more files than are kept are all read right.
+TEST(ProfilePosix, AnswersStayWithTheUnchangedFile) {
+    TempDir dir;
+    std::vector<U16String> paths;
+    paths.reserve(12);
+    for (int i = 0; i < 12; ++i) paths.push_back(dir.writeFile("f" + std::to_string(i) + ".ini", "[S]\nA=" + std::to_string(i) + "\n"));
+    settle();
+    const int32_t answer[4] = {1, -2, 3, 0x7fffffff};
+    for (int round = 0; round < 3; ++round) {
+        for (size_t i = 0; i < paths.size(); ++i) {
+            Profile profile(paths[i].c_str());
+            EXPECT_TRUE(readValue(profile, U16("S"), U16("A"), U16("d")) == u16(std::to_string(i)));
+            if (round == 2 && i == 11) profile.remember(7, answer);
+        }
+    }
+    int32_t got[4] = {};
+    {
+        Profile profile(paths[11].c_str());
+        EXPECT_TRUE(profile.recall(7, got));
+        EXPECT_EQ(std::vector<int32_t>(got, got + 4), std::vector<int32_t>(answer, answer + 4));
+        EXPECT_FALSE(profile.recall(8, got));
+    }
+    dir.writeFile("f11.ini", "[S]\nA=x\n");
+    Profile changed(paths[11].c_str());
+    EXPECT_FALSE(changed.recall(7, got));
+    Profile none(nullptr);
+    none.remember(7, answer);
+    EXPECT_FALSE(none.recall(7, got));
 }
 
 TEST(ProfilePosix, Utf8WithoutAMarkIsReadAsUtf8) {
