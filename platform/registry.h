@@ -3,6 +3,7 @@
 #define QUORVEL_PLATFORM_REGISTRY_H
 
 #include "platform/platform.h"
+#include "platform/trace.h"
 
 namespace quorvel {
 namespace platform {
@@ -26,6 +27,27 @@ bool queryRegistryValue(RegistryKey key, const Char *name, void *data, uint32_t 
 
 // Closes a key that openRegistryKey opened.
 void closeRegistryKey(RegistryKey key);
+
+// How an open or a read went, in the trace's words. Both sides trace the
+// same lines; call only when tracing() is true.
+enum class RegistryOutcome { Read, Missing, Refused, TooLarge };
+
+inline void traceKeyOpened(RegistryRoot root, const Char *subkey, RegistryOutcome outcome) {
+    trace("registry key %s\\%s: %s", root == RegistryRoot::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE",
+          TraceText(subkey).c_str(),
+          outcome == RegistryOutcome::Read ? "opened" : outcome == RegistryOutcome::Missing ? "not there" : "cannot be opened");
+}
+
+inline void traceValueRead(const Char *name, uint32_t bytes, RegistryOutcome outcome) {
+    if (outcome == RegistryOutcome::Read) {
+        trace("registry value \"%s\": %u bytes", TraceText(name).c_str(), static_cast<unsigned>(bytes));
+    } else {
+        trace("registry value \"%s\": %s", TraceText(name).c_str(),
+              outcome == RegistryOutcome::Missing    ? "not there"
+              : outcome == RegistryOutcome::TooLarge ? "larger than the buffer, not read"
+                                                     : "cannot be read");
+    }
+}
 
 }  // namespace platform
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include "platform/registry.h"
+#include "platform/trace.h"
 #include "region/settings.h"
 
 using namespace quorvel;
@@ -138,12 +139,13 @@ int32_t findNation(platform::Profile &profile, int32_t nation, int32_t count) {
 }
 
 
-// The settings' answer for `nation`: {1, country, tune space} for the entry
-// it matches, {0} for none.
+// The settings' answer for `nation`: {1, country, tune space, entry} for the
+// entry it matches, {0, 0, 0, CountryNum} for none.
 void settingsAnswer(platform::Profile &profile, int32_t nation, int32_t (&answer)[4]) {
     answer[0] = answer[1] = answer[2] = answer[3] = 0;
     const Char *section = QTEXT("Country");
     const int32_t count = readSettingNumber(profile, section, QTEXT("CountryNum"), QTEXT(""));
+    answer[3] = count;
     if (count <= 0) return;
     int32_t found = findNation(profile, nation, count);
     // Without the key list (memory ran out), the entries one by one.
@@ -160,6 +162,19 @@ void settingsAnswer(platform::Profile &profile, int32_t nation, int32_t (&answer
     answer[0] = 1;
     answer[1] = country;
     answer[2] = tuneSpace > 0 ? tuneSpace : country;
+    answer[3] = found;
+}
+
+// Why the settings gave what they gave, for the trace.
+void traceSettingsAnswer(int32_t nation, const int32_t (&answer)[4]) {
+    if (answer[0] != 0) {
+        platform::trace("default country: nation %d is entry %d of [Country]: country code %d, tune space %d", nation,
+                        answer[3], answer[1], answer[2]);
+    } else if (answer[3] <= 0) {
+        platform::trace("default country: nation %d, but [Country] CountryNum is %d", nation, answer[3]);
+    } else {
+        platform::trace("default country: nation %d is not among the %d entries of [Country]", nation, answer[3]);
+    }
 }
 
 // The settings' answer for a nation, kept with the parsed file: a file kept
@@ -167,7 +182,10 @@ void settingsAnswer(platform::Profile &profile, int32_t nation, int32_t (&answer
 constexpr uint64_t kCountryQuestion = uint64_t{1} << 32;
 
 int32_t countryFromSettings(int32_t nation, int32_t *countryOut, int32_t *tuneSpaceOut, const Char *settingsPath) {
-    if (settingsPath == nullptr) return 0;
+    if (settingsPath == nullptr) {
+        if (platform::tracing()) platform::trace("default country: nation %d, but no settings file to look it up in", nation);
+        return 0;
+    }
     platform::Profile profile(settingsPath);
     const uint64_t question = kCountryQuestion | static_cast<uint32_t>(nation);
     int32_t answer[4];
@@ -175,6 +193,7 @@ int32_t countryFromSettings(int32_t nation, int32_t *countryOut, int32_t *tuneSp
         settingsAnswer(profile, nation, answer);
         profile.remember(question, answer);
     }
+    if (platform::tracing()) traceSettingsAnswer(nation, answer);
     if (answer[0] == 0) return 0;
     store(countryOut, answer[1]);
     store(tuneSpaceOut, answer[2]);
@@ -194,5 +213,13 @@ extern "C" int32_t QUORVEL_CALL Quorvel_GetDefaultCountryCode(int32_t *countryOu
     // counts as an answer even without "iCountry" in it (country 0).
     readRegistryString(QTEXT("Control Panel\\International"), QTEXT("iCountry"), buffer, &opened);
     store(countryOut, parseDecimal(buffer));
+    if (platform::tracing()) {
+        if (opened) {
+            platform::trace("default country: no nation code; the older country code %d answers, tune space untouched",
+                            parseDecimal(buffer));
+        } else {
+            platform::trace("default country: no nation code and no older country setting");
+        }
+    }
     return opened ? 1 : 0;
 }

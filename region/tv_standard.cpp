@@ -2,6 +2,7 @@
 // setting when it has one, else the built-in table.
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "platform/trace.h"
 
 using quorvel::platform::Char;
 using quorvel::platform::kPathUnits;
@@ -197,5 +198,11 @@ extern "C" int32_t QUORVEL_CALL Quorvel_GetTVStandardByTuneSpace(int32_t tuneSpa
                                         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
         }
     }
-    return standardFromTable(tuneSpace);
+    const int32_t standard = standardFromTable(tuneSpace);
+    if (tracing()) {
+        trace("TV standard of tune space %d: no system setting; %s 0x%x", tuneSpace,
+              standard != QUORVEL_VIDEO_NONE ? "the built-in table gives" : "not in the built-in table either:",
+              static_cast<unsigned>(standard));
+    }
+    return standard;
 }

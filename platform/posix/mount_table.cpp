@@ -19,6 +19,7 @@
 
 #include "platform/posix/native_path.h"
 #include "platform/posix/reach.h"
+#include "platform/trace.h"
 
 namespace quorvel {
 namespace platform {
@@ -80,11 +81,16 @@ constexpr size_t kMaxTableBytes = size_t{256} << 20;
 bool readMountTable(const char *path, MountTable *t) {
     // A kernel file whose size stat cannot tell: read to its end.
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
     size_t size = 0;
-    t->bytes = readAll(fd, kMaxTableBytes, &size);
-    close(fd);
-    if (t->bytes == nullptr) return false;
+    if (fd >= 0) {
+        t->bytes = readAll(fd, kMaxTableBytes, &size);
+        close(fd);
+    }
+    if (t->bytes == nullptr) {
+        if (tracing()) trace("mount table %s: cannot be read; \"/\" is the only drive root", path);
+        return false;
+    }
+    TraceBudget leftOut;
     size_t lines = 1;
     for (size_t i = 0; i < size; ++i) lines += t->bytes[i] == '\n' ? 1 : 0;
     t->mounts = static_cast<Mount *>(malloc(lines * sizeof(Mount)));
@@ -112,10 +118,17 @@ bool readMountTable(const char *path, MountTable *t) {
             // separator after it, so decoding one never touches the next.
             Mount m{decodeField(field[0], fieldEnd[0]), decodeField(field[1], fieldEnd[1]),
                     decodeField(field[2], fieldEnd[2])};
-            if (m.point[0] != 0 && strlen(m.point) < kNativeBytes && strlen(m.type) < 64) t->mounts[t->count++] = m;
+            if (m.point[0] != 0 && strlen(m.point) < kNativeBytes && strlen(m.type) < 64) {
+                t->mounts[t->count++] = m;
+            } else if (tracing() && leftOut.take()) {
+                trace("mount table %s: a mount point or type too long for any path is left out", path);
+            }
+        } else if (stop > line && tracing() && leftOut.take()) {
+            trace("mount table %s: a line with fewer than three fields is left out", path);
         }
         line = stop + 1;
     }
+    if (tracing()) leftOut.finish("lines left out of the mount table");
     return true;
 }
 
@@ -151,7 +164,10 @@ bool isPseudo(const char *type) { return typeIn(type, kPseudoTypes); }
 // file system's own type. Anything not known to be elsewhere is a disk.
 uint32_t rootDriveType() {
     struct statfs fs;
-    if (statfs("/", &fs) != 0) return kDriveFixed;
+    if (statfs("/", &fs) != 0) {
+        if (tracing()) trace("drive type of /: its file system cannot be told; typed fixed");
+        return kDriveFixed;
+    }
     switch (static_cast<uint64_t>(fs.f_type)) {
     case 0x01021994:  // tmpfs
     case 0x858458F6:  // ramfs
@@ -176,6 +192,7 @@ bool hasRemovableMedia(const char *device) {
     if (device[0] != '/') return false;
     struct stat st;
     if (stat(device, &st) != 0 || !S_ISBLK(st.st_mode)) return false;
+    // A block device whose flag cannot be read is counted a fixed disk.
     const unsigned deviceMajor = major(st.st_rdev);
     const unsigned deviceMinor = minor(st.st_rdev);
     const char *const forms[] = {"/sys/dev/block/%u:%u/removable", "/sys/dev/block/%u:%u/../removable"};
@@ -189,6 +206,7 @@ bool hasRemovableMedia(const char *device) {
         close(fd);
         return got == 1 && flag == '1';
     }
+    if (tracing()) trace("drive type of %s: its removable flag cannot be read in /sys; typed fixed", device);
     return false;
 }
 

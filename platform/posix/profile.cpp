@@ -43,6 +43,7 @@
 #include "platform/posix/native_path.h"
 #include "platform/posix/profile_parse.h"
 #include "platform/posix/reach.h"
+#include "platform/trace.h"
 
 namespace quorvel {
 namespace platform {
@@ -100,11 +101,15 @@ SharedProfile *takeProfile(const char *name) {
         file->references.fetch_add(1, std::memory_order_relaxed);
         file->used = ++gClock;
         pthread_mutex_unlock(&gLock);
+        if (tracing()) trace("settings file %s: kept, unchanged since it was read", name);
         return file;
     }
     if (at >= 0) forget(static_cast<unsigned>(at));
     pthread_mutex_unlock(&gLock);
-    if (!there) return nullptr;
+    if (!there) {
+        if (tracing()) trace("settings file %s: missing; every read gives its default", name);
+        return nullptr;
+    }
 
     // Only a regular file is opened: a FIFO or a device named by mistake
     // is never opened (that has effects), and reads as unreadable. The
@@ -112,7 +117,7 @@ SharedProfile *takeProfile(const char *name) {
     size_t size = 0;
     struct stat st;
     ProfileData *data = nullptr;
-    if (unsigned char *bytes = readRegularFile(name, kMaxProfileBytes, &size, &st)) data = adoptProfile(bytes, size);
+    if (unsigned char *bytes = readRegularFile(name, kMaxProfileBytes, &size, &st, "settings file")) data = adoptProfile(bytes, size);
     SharedProfile *file = data != nullptr ? new (std::nothrow) SharedProfile() : nullptr;
     if (file == nullptr) {
         freeProfile(data);
@@ -147,19 +152,25 @@ SharedProfile *takeProfile(const char *name) {
     return file;
 }
 
-// What a Profile keeps here: the file it took, once the first read tried.
+// What a Profile keeps here: the file it took, once the first read tried;
+// the trace's budget for keys not found.
 struct FileState {
     SharedProfile *file;
     bool taken;
+    TraceBudget missing;
 };
 
 }  // namespace
 
 static_assert(sizeof(FileState) <= 16 && alignof(FileState) <= 8, "Profile's state holds a FileState");
 
-Profile::Profile(const Char *path) : path_(path), state_() { new (state_) FileState{nullptr, false}; }
+Profile::Profile(const Char *path) : path_(path), state_() { new (state_) FileState{nullptr, false, TraceBudget{}}; }
 
-Profile::~Profile() { letGo(reinterpret_cast<FileState *>(state_)->file); }
+Profile::~Profile() {
+    FileState &state = *reinterpret_cast<FileState *>(state_);
+    if (tracing()) state.missing.finish("settings keys not there");
+    letGo(state.file);
+}
 
 namespace {
 
@@ -175,7 +186,15 @@ ProfileData *taken(const Char *path, FileState &state) {
 }  // namespace
 
 void Profile::readFromFile(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
-    readProfileString(taken(path_, *reinterpret_cast<FileState *>(state_)), section, key, fallback, out);
+    FileState &state = *reinterpret_cast<FileState *>(state_);
+    ProfileData *data = taken(path_, state);
+    readProfileString(data, section, key, fallback, out);
+    // A missing file was told once; a key the file lacks is told here.
+    Char value[kPathUnits];
+    if (tracing() && data != nullptr && !findProfileValue(data, section, key, value) && state.missing.take()) {
+        trace("settings [%s] %s: not there; the default \"%s\"", TraceText(section).c_str(), TraceText(key).c_str(),
+              TraceText(out).c_str());
+    }
 }
 
 bool Profile::listNumberedKeys(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,

@@ -5,7 +5,10 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
+
+#include "platform/trace.h"
 
 namespace quorvel {
 namespace platform {
@@ -61,18 +64,32 @@ namespace {
 
 // A regular file at `path` opened for reading, or -1: nothing else is
 // opened. `st` receives its status as seen when it was reached.
-int openRegularFile(const char *path, struct stat *st) {
+int openRegularFile(const char *path, struct stat *st, const char *what) {
     const int reached = reachFile(path, st);
-    if (reached < 0) return -1;
-    const int fd = S_ISREG(st->st_mode) ? openReached(reached, path, *st) : -1;
+    if (reached < 0) {
+        const int error = errno;
+        if (tracing()) {
+            char reason[128];
+            trace("%s %s: %s", what, path, error == ENOENT ? "missing" : strerror_r(error, reason, sizeof reason));
+        }
+        return -1;
+    }
+    const bool regular = S_ISREG(st->st_mode);
+    const int fd = regular ? openReached(reached, path, *st) : -1;
+    const int error = errno;
+    if (fd < 0 && tracing()) {
+        char reason[128];
+        trace("%s %s: %s", what, path,
+              regular ? strerror_r(error, reason, sizeof reason) : "not a regular file, so not opened");
+    }
     close(reached);
     return fd;
 }
 
 }  // namespace
 
-unsigned char *readRegularFile(const char *path, size_t limit, size_t *size, struct stat *st) {
-    const int fd = openRegularFile(path, st);
+unsigned char *readRegularFile(const char *path, size_t limit, size_t *size, struct stat *st, const char *what) {
+    const int fd = openRegularFile(path, st, what);
     if (fd < 0) return nullptr;
     unsigned char *bytes = nullptr;
     if (st->st_size >= 0 && static_cast<unsigned long long>(st->st_size) <= limit) {
@@ -94,6 +111,16 @@ unsigned char *readRegularFile(const char *path, size_t limit, size_t *size, str
         *size = done;
     }
     close(fd);
+    if (tracing()) {
+        if (bytes != nullptr) {
+            trace("%s %s: read, %lu bytes", what, path, static_cast<unsigned long>(*size));
+        } else if (st->st_size >= 0 && static_cast<unsigned long long>(st->st_size) > limit) {
+            trace("%s %s: %lu bytes, over the limit of %lu, so not read", what, path,
+                  static_cast<unsigned long>(st->st_size), static_cast<unsigned long>(limit));
+        } else {
+            trace("%s %s: cannot be read", what, path);
+        }
+    }
     return bytes;
 }
 

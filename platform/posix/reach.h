@@ -33,7 +33,8 @@ bool mayRead(int reached, const char *path);
 // status counts are read, in one read unless the file shrank: a file that
 // grows meanwhile is read as it was. Null when there is no regular file, it
 // cannot be opened or read, it is larger than `limit`, or memory runs out.
-unsigned char *readRegularFile(const char *path, size_t limit, size_t *size, struct stat *st);
+// The trace names the file by `what` ("settings file") and says which.
+unsigned char *readRegularFile(const char *path, size_t limit, size_t *size, struct stat *st, const char *what);
 
 // Everything left to read from `fd`, in a malloc'd buffer with a NUL after
 // the `*size` bytes read. Null when reading fails, memory runs out or there

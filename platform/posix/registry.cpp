@@ -145,6 +145,7 @@ bool keepKey(RegistryRoot root, uint32_t hash, const Char *name, RegistryKeyValu
 bool openKeptKey(const char *path, const struct stat *now, RegistryRoot root, const Char *subkey,
                  RegistryKey *key) {
     if (now == nullptr) {
+        if (tracing()) trace("registry file %s: missing; the registry is empty", path);
         forgetFile(&gKept);
         return false;
     }
@@ -158,7 +159,7 @@ bool openKeptKey(const char *path, const struct stat *now, RegistryRoot root, co
     // they go with its stamp.
     struct stat st;
     size_t size = 0;
-    uint8_t *bytes = readRegularFile(path, kFileLimit, &size, &st);
+    uint8_t *bytes = readRegularFile(path, kFileLimit, &size, &st, "registry file");
     if (bytes == nullptr) {
         forgetFile(&gKept);
         return false;
@@ -194,11 +195,14 @@ bool openKeptKey(const char *path, const struct stat *now, RegistryRoot root, co
 // The locale name the C library takes for addresses: the first of LC_ALL,
 // LC_ADDRESS and LANG that is set and not empty. Only read, never installed:
 // the process's locale is the caller's.
-const char *addressLocale() {
+const char *addressLocale(const char **variableOut) {
     static const char *const kVariables[] = {"LC_ALL", "LC_ADDRESS", "LANG"};
     for (const char *variable : kVariables) {
         const char *name = getenv(variable);
-        if (name != nullptr && name[0] != 0) return name;
+        if (name != nullptr && name[0] != 0) {
+            *variableOut = variable;
+            return name;
+        }
     }
     return nullptr;
 }
@@ -221,11 +225,28 @@ const Territory *localeTerritory(const char *name) {
     return findTerritory(upperAscii(code[0]), upperAscii(code[1]));
 }
 
+void traceLocale(const char *variable, const char *locale, const Territory *territory) {
+    if (locale == nullptr) {
+        trace("registry: no QUORVEL_REGISTRY_FILE and no locale in LC_ALL, LC_ADDRESS or LANG; the registry is empty");
+    } else if (territory == nullptr) {
+        trace("registry: no QUORVEL_REGISTRY_FILE; the locale %s (%s) has no territory the system numbers; the "
+              "registry is empty",
+              locale, variable);
+    } else {
+        trace("registry: no QUORVEL_REGISTRY_FILE; the locale %s (%s) gives territory %s: Nation %d, iCountry %d",
+              locale, variable, territory->code, static_cast<int>(territory->nation),
+              static_cast<int>(territory->telephone));
+    }
+}
+
 // The two values as a registry file, so that keys open and values read
 // exactly as they would from a file: REG_SZ in UTF-16 with its terminator.
 bool openLocaleKey(RegistryRoot root, const Char *subkey, RegistryKey *key) {
     if (root != RegistryRoot::CurrentUser) return false;
-    const Territory *territory = localeTerritory(addressLocale());
+    const char *variable = nullptr;
+    const char *locale = addressLocale(&variable);
+    const Territory *territory = localeTerritory(locale);
+    if (tracing()) traceLocale(variable, locale, territory);
     if (territory == nullptr) return false;
     // A territory of no known locale has a nation but no country code.
     char country[32] = "";
@@ -251,14 +272,19 @@ bool openLocaleKey(RegistryRoot root, const Char *subkey, RegistryKey *key) {
 bool openRegistryKey(RegistryRoot root, const Char *subkey, RegistryKey *key) {
     if (key == nullptr) return false;
     const char *path = getenv("QUORVEL_REGISTRY_FILE");
-    if (path == nullptr || path[0] == 0) return openLocaleKey(root, subkey, key);
-    // The stat before the lock: a file changed meanwhile is at worst read
-    // once more.
-    struct stat now;
-    const bool there = stat(path, &now) == 0;
-    pthread_mutex_lock(&gLock);
-    const bool opened = openKeptKey(path, there ? &now : nullptr, root, subkey, key);
-    pthread_mutex_unlock(&gLock);
+    bool opened;
+    if (path == nullptr || path[0] == 0) {
+        opened = openLocaleKey(root, subkey, key);
+    } else {
+        // The stat before the lock: a file changed meanwhile is at worst
+        // read once more.
+        struct stat now;
+        const bool there = stat(path, &now) == 0;
+        pthread_mutex_lock(&gLock);
+        opened = openKeptKey(path, there ? &now : nullptr, root, subkey, key);
+        pthread_mutex_unlock(&gLock);
+    }
+    if (tracing()) traceKeyOpened(root, subkey, opened ? RegistryOutcome::Read : RegistryOutcome::Missing);
     return opened;
 }
 
@@ -267,13 +293,18 @@ bool queryRegistryValue(RegistryKey key, const Char *name, void *data, uint32_t 
     const uint8_t *bytes;
     uint32_t length, type;
     if (!findRegistryValue(static_cast<const RegistryKeyValues *>(key.handle), name, &bytes, &length, &type)) {
+        if (tracing()) traceValueRead(name, 0, RegistryOutcome::Missing);
         return false;
     }
     // Too large a value is not read at all, and a shorter one leaves the
     // rest of the caller's buffer as it was.
-    if (length > *size) return false;
+    if (length > *size) {
+        if (tracing()) traceValueRead(name, length, RegistryOutcome::TooLarge);
+        return false;
+    }
     if (data != nullptr && length != 0) memcpy(data, bytes, length);
     *size = length;
+    if (tracing()) traceValueRead(name, length, RegistryOutcome::Read);
     return true;
 }
 

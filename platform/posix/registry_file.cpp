@@ -14,6 +14,7 @@
 #include "platform/posix/registry_grammar.h"
 #include "platform/posix/registry_store.h"
 #include "platform/posix/registry_text.h"
+#include "platform/trace.h"
 
 namespace quorvel {
 namespace platform {
@@ -33,6 +34,15 @@ void releaseReading(Reading &r) {
     releaseRecords(r.records);
     release(r.value.name);
     release(r.value.data);
+}
+
+// A line of the key asked for that gives it nothing, told with its number
+// and text; counted from the text's start only when traced.
+void traceIgnored(const Text &t, const Char *line, const Char *end, const char *why, TraceBudget &budget) {
+    if (!budget.take()) return;
+    unsigned long number = 1;
+    for (const Char *p = t.units; p < line; ++p) number += *p == u'\n' ? 1 : 0;
+    trace("registry file line %lu ignored (%s): %s", number, why, TraceText(line, end).c_str());
 }
 
 }  // namespace
@@ -69,9 +79,14 @@ RegistryKeyValues *loadRegistryKey(const uint8_t *bytes, size_t size, RegistryRo
         break;
     }
     if (!registryFile) {
+        if (tracing()) {
+            trace("registry file: its first line is no registry header (REGEDIT4 or Windows Registry Editor Version "
+                  "5.00); the registry is empty");
+        }
         releaseReading(r);
         return nullptr;
     }
+    TraceBudget ignored;
 
     // The root itself is always there; any other key exists once a section
     // names it or a key below it, until a deletion takes it away.
@@ -85,7 +100,11 @@ RegistryKeyValues *loadRegistryKey(const uint8_t *bytes, size_t size, RegistryRo
             inTarget = false;
             // Values after a malformed key line or in another root belong to
             // no key the library can open.
-            if (!parseKeyLine(p, end, &key) || key.root != wanted) continue;
+            if (!parseKeyLine(p, end, &key)) {
+                if (tracing()) traceIgnored(r.text, line, end, "not a key line", ignored);
+                continue;
+            }
+            if (key.root != wanted) continue;
             const Relation relation = relate(key.path, key.pathEnd, target, targetEnd);
             if (key.deletion) {
                 // A root cannot be deleted.
@@ -100,7 +119,11 @@ RegistryKeyValues *loadRegistryKey(const uint8_t *bytes, size_t size, RegistryRo
             }
             continue;
         }
-        if (*p != u'"' && *p != u'@') continue;  // not a line of this format: skipped
+        if (*p != u'"' && *p != u'@') {
+            // Not a line of this format: skipped.
+            if (inTarget && tracing()) traceIgnored(r.text, line, end, "neither a key nor a value", ignored);
+            continue;
+        }
 
         Cursor c{line, p, end};
         const Parse parsed = parseValueLine(r.text, c, eightBitText, r.value);
@@ -110,13 +133,17 @@ RegistryKeyValues *loadRegistryKey(const uint8_t *bytes, size_t size, RegistryRo
         }
         // A malformed value is skipped with the lines it has taken, and no
         // more: a backslash that does not continue hex data joins nothing.
-        if (parsed == Parse::Malformed) continue;
+        if (parsed == Parse::Malformed) {
+            if (inTarget && tracing()) traceIgnored(r.text, line, c.end, "not a value the registry editor imports", ignored);
+            continue;
+        }
         if (inTarget && !appendRecord(r.records, r.value.type, r.value.removed, r.value.name, r.value.data)) {
             releaseReading(r);
             return nullptr;
         }
     }
 
+    if (tracing()) ignored.finish("registry file lines ignored");
     // The text goes first: settling the records takes memory of its own.
     free(r.text.units);
     r.text.units = nullptr;

@@ -6,15 +6,58 @@
 #include <stdlib.h>
 #include <wchar.h>
 
+#include <new>
+
 #include "platform/numbered_key.h"
+#include "platform/trace.h"
 
 namespace quorvel {
 namespace platform {
 
-// Every read goes to the system, which keeps nothing for us between them.
-Profile::Profile(const Char *path) : path_(path), state_() {}
+namespace {
 
-Profile::~Profile() {}
+// What a Profile keeps here, for the trace only: whether the file was told
+// of, and the budget for keys not found.
+struct TraceState {
+    bool fileTold;
+    TraceBudget missing;
+};
+static_assert(sizeof(TraceState) <= 16 && alignof(TraceState) <= 8, "Profile's state holds a TraceState");
+
+TraceState &traceState(unsigned char *state) { return *reinterpret_cast<TraceState *>(state); }
+
+// The system's reader says nothing of what it found; when tracing, the file
+// is looked at once and a key read again with a default no file holds.
+void traceRead(const Char *path, TraceState &state, const Char *section, const Char *key,
+               const Char (&out)[kPathUnits]) {
+    const DWORD attributes = GetFileAttributesW(path);
+    const bool missing = attributes == INVALID_FILE_ATTRIBUTES;
+    const bool there = !missing && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (!state.fileTold) {
+        state.fileTold = true;
+        trace("settings file %s: %s", TraceText(path).c_str(),
+              there     ? "read by the system's profile reader"
+              : missing ? "missing; every read gives its default"
+                        : "not a regular file; every read gives its default");
+    }
+    if (!there) return;
+    static const Char kAbsent[] = L"\x01quorvel: absent\x01";
+    Char probe[kPathUnits];
+    GetPrivateProfileStringW(section, key, kAbsent, probe, kPathUnits, path);
+    if (wcscmp(probe, kAbsent) == 0 && state.missing.take()) {
+        trace("settings [%s] %s: not there; the default \"%s\"", TraceText(section).c_str(), TraceText(key).c_str(),
+              TraceText(out).c_str());
+    }
+}
+
+}  // namespace
+
+// Every read goes to the system, which keeps nothing for us between them.
+Profile::Profile(const Char *path) : path_(path), state_() { new (state_) TraceState{false, TraceBudget{}}; }
+
+Profile::~Profile() {
+    if (tracing()) traceState(state_).missing.finish("settings keys not there");
+}
 
 bool Profile::recall(uint64_t, int32_t (&)[4]) { return false; }
 
@@ -22,6 +65,7 @@ void Profile::remember(uint64_t, const int32_t (&)[4]) {}
 
 void Profile::readFromFile(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
     GetPrivateProfileStringW(section, key, fallback, out, kPathUnits, path_);
+    if (tracing()) traceRead(path_, traceState(state_), section, key, out);
 }
 
 namespace {
