@@ -12,6 +12,8 @@
 #     repeat:PATH=N:CONTENT (CONTENT N times); and mode:PATH=OCTAL, which
 #     changes the permissions of what is there),
 #   ENV ("|"-separated NAME=VALUE), WORKDIR, OUTPUT_FILE (stdout goes there),
+#   TRACE ("|"-separated regular expressions that the library's trace must
+#     all match: QUORVEL_TRACE names a fresh file, TRACE_FILE, for the run),
 #   AS_OTHER_USER (run as uid and gid 65534; skipped unless run as root),
 #   MOUNT (a directory that the tool sees as a fresh file system holding one
 #     file, in a private mount namespace; the case is skipped where the
@@ -90,6 +92,16 @@ foreach(item IN LISTS env)
   string(REGEX MATCH "^([^=]+)=(.*)$" _ "${item}")
   set(ENV{${CMAKE_MATCH_1}} "${CMAKE_MATCH_2}")
 endforeach()
+if(TRACE)
+  file(REMOVE "${TRACE_FILE}")
+  # The Windows build is given the file's Windows name, on the drive Wine
+  # maps the host's root to.
+  set(trace_name "${TRACE_FILE}")
+  if(EMULATOR)
+    string(REPLACE "/" "\\" trace_name "Z:${TRACE_FILE}")
+  endif()
+  set(ENV{QUORVEL_TRACE} "${trace_name}")
+endif()
 set(how RESULT_VARIABLE rc ERROR_VARIABLE err)
 if(WORKDIR)
   list(APPEND how WORKING_DIRECTORY "${WORKDIR}")
@@ -163,6 +175,21 @@ foreach(stream stdout stderr)
     endif()
   endforeach()
 endforeach()
+if(TRACE)
+  set(trace "")
+  if(EXISTS "${TRACE_FILE}")
+    file(READ "${TRACE_FILE}" trace)
+  endif()
+  string(REPLACE "|" ";" patterns "${TRACE}")
+  foreach(pattern IN LISTS patterns)
+    if(NOT trace MATCHES "${pattern}")
+      list(APPEND problems "the trace does not match '${pattern}'")
+    endif()
+  endforeach()
+  if(problems)
+    set(err "${err}\n--- trace\n${trace}")
+  endif()
+endif()
 string(REPLACE "|" ";" checks "${JSON}")
 foreach(check IN LISTS checks)
   string(REGEX MATCH "^([^=~]+)([=~])(.*)$" _ "${check}")

@@ -218,6 +218,63 @@ std::string regionSource() {
 #endif
 }
 
+// ---- what the library made of the files --------------------------------------
+
+// The library's words, from its trace, for why it could not use the file the
+// user named as `kind` ("settings file", "registry file"); empty when it read
+// it. The registry file's header is told without its path: there is one.
+std::string unusedBecause(const std::vector<std::string> &trace, const std::string &kind, const std::string &path) {
+    const std::string named = kind + " " + path + ": ", headerless = kind + ": ";
+    for (const std::string &line : trace) {
+        std::string rest;
+        if (line.compare(0, named.size(), named) == 0) {
+            rest = line.substr(named.size());
+        } else if (line.compare(0, headerless.size(), headerless) == 0) {
+            rest = line.substr(headerless.size());
+        } else {
+            continue;
+        }
+        if (rest.compare(0, 5, "read,") != 0 && rest.compare(0, 5, "kept,") != 0) return rest;
+    }
+    return std::string();
+}
+
+// Files the user named that the library could not use. Where the answer
+// rests on them the command fails (status 1); elsewhere a warning says so.
+bool filesUsed(const std::string &settingsPath, bool answerRestsOnThem, Failure &failure) {
+    const std::vector<std::string> trace = libraryTraceLines();
+    std::vector<std::string> problems;
+    if (!settingsPath.empty()) {
+        const std::string why = unusedBecause(trace, "settings file", settingsPath);
+        if (!why.empty()) problems.push_back(settingsPath + ": " + why + " (the library reads no settings)");
+    }
+#if !defined(_WIN32)
+    const char *registry = std::getenv("QUORVEL_REGISTRY_FILE");
+    if (registry != nullptr && *registry != 0) {
+        const std::string why = unusedBecause(trace, "registry file", registry);
+        if (!why.empty()) problems.push_back(std::string(registry) + ": " + why + " (named by QUORVEL_REGISTRY_FILE)");
+    }
+#endif
+    if (problems.empty()) return true;
+    if (answerRestsOnThem) {
+        std::string message = problems[0];
+        for (size_t i = 1; i < problems.size(); ++i) message += "\n" + problems[i];
+        return fail(failure, 1, message);
+    }
+    for (const std::string &p : problems) (void)std::fprintf(stderr, "quorvel: warning: %s\n", printable(p).c_str());
+    return true;
+}
+
+// The library's reason for its default-country answer, from its trace.
+std::string countryReason() {
+    const std::string marker = "default country: ";
+    std::string reason;
+    for (const std::string &line : libraryTraceLines()) {
+        if (line.compare(0, marker.size(), marker) == 0) reason = line.substr(marker.size());
+    }
+    return reason;
+}
+
 void regionSection(const QuorvelChar *settings, Section &s) {
     s.field("source", "source", text(regionSource()));
     // The older country setting names no tune space, and the library leaves
@@ -226,10 +283,9 @@ void regionSection(const QuorvelChar *settings, Section &s) {
     int32_t country = 0, tuneSpace = INT32_MIN;
     const int32_t result = Quorvel_GetDefaultCountryCode(&country, &tuneSpace, settings);
     s.field("found", "default found", answer(result));
-    if (result == 0) {
-        s.notes.emplace_back("no default country: no nation code in the country list, and no older setting");
-        return;
-    }
+    const std::string reason = countryReason();
+    s.field("reason", "because", reason.empty() ? missing() : text(reason));
+    if (result == 0) return;
     bool written = tuneSpace != INT32_MIN;
     if (!written) {
         int32_t again = 0, otherStart = INT32_MAX;
@@ -249,7 +305,7 @@ bool runCountry(const std::vector<std::string> &args, const Flags & /*flags*/, D
     Units settings;
     if (!registryFile(failure) || (!args.empty() && !settingsFile(args[0], settings, failure))) return false;
     regionSection(args.empty() ? nullptr : settings.c_str(), out.add("region", ""));
-    return true;
+    return filesUsed(args.empty() ? std::string() : args[0], true, failure);
 }
 
 bool runTvStandard(const std::vector<std::string> &args, const Flags & /*flags*/, Document &out, Failure &failure) {
@@ -259,7 +315,7 @@ bool runTvStandard(const std::vector<std::string> &args, const Flags & /*flags*/
     Section &s = out.add("tv_standard", "");
     s.field("tune_space", "tune space", num(tuneSpace)).field("input_kind", "input kind", num(inputKind));
     standardFields(s, Quorvel_GetTVStandardByTuneSpace(tuneSpace, inputKind));
-    return true;
+    return filesUsed(std::string(), true, failure);
 }
 
 void featureTable(const std::vector<DeviceEntry> &devices, const QuorvelChar *settings, int32_t country,
@@ -285,7 +341,7 @@ bool runFeatures(const std::vector<std::string> &args, const Flags & /*flags*/, 
     Section &s = out.add("features", "");
     s.field("country", "country code", num(country));
     featureTable(devices, settings.c_str(), country, s);
-    return true;
+    return filesUsed(args[1], false, failure);
 }
 
 // ---- storage --------------------------------------------------------------
@@ -455,7 +511,7 @@ bool runReport(const std::vector<std::string> &args, const Flags & /*flags*/, Do
     Section &features = out.add("features", "Features for country code " + std::to_string(country));
     featureTable(devices, settings.c_str(), country, features);
     diskTable(out.add("disks", "Disks"));
-    return true;
+    return filesUsed(settingsPath, false, failure);
 }
 
 }  // namespace

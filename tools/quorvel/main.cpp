@@ -14,6 +14,7 @@
 
 #include "commands.h"
 #include "device_file.h"
+#include "system.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -160,6 +161,7 @@ int main(int argc, char **argv) {
     if (positional.size() < command->minArgs || positional.size() > command->maxArgs)
         return refuse(2, std::string("wrong number of arguments: quorvel ") + command->synopsis, name);
 
+    captureLibraryTrace();
     Document doc;
     Failure failure;
     if (command->run(positional, flags, doc, failure)) return emit(json ? renderJson(doc) : renderText(doc), 0);

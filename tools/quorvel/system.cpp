@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "device_file.h"
 #include "quorvel/quorvel.h"
@@ -563,6 +565,86 @@ const char *buildName() {
 #else
     return "POSIX";
 #endif
+}
+
+namespace {
+
+std::string gTracePath;   // the file the library traces to, empty when none
+long long gTraceStart = 0;  // where this run's lines start in it
+
+void removeTraceFile() {
+#if defined(_WIN32)
+    DeleteFileW(wide(gTracePath).c_str());
+#else
+    unlink(gTracePath.c_str());
+#endif
+}
+
+}  // namespace
+
+void captureLibraryTrace() {
+#if defined(_WIN32)
+    wchar_t set[MAX_PATH * 4];
+    const DWORD n = GetEnvironmentVariableW(L"QUORVEL_TRACE", set, MAX_PATH * 4);
+    if (n == 1 && set[0] == L'1') return;
+    if (n != 0 && n < MAX_PATH * 4 && !(n == 1 && set[0] == L'0')) {
+        // The user's own file: this run's lines are those past its end now.
+        gTracePath = unitsToText(set);
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExW(set, GetFileExInfoStandard, &data))
+            gTraceStart = static_cast<long long>((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+        return;
+    }
+    if (n != 0 && !(n == 1 && set[0] == L'0')) return;
+    wchar_t folder[MAX_PATH + 1], file[MAX_PATH + 1];
+    if (GetTempPathW(MAX_PATH + 1, folder) == 0 || GetTempFileNameW(folder, L"qvt", 0, file) == 0) return;
+    if (!SetEnvironmentVariableW(L"QUORVEL_TRACE", file)) {
+        DeleteFileW(file);
+        return;
+    }
+    gTracePath = unitsToText(file);
+#else
+    const char *set = std::getenv("QUORVEL_TRACE");
+    if (set != nullptr && std::strcmp(set, "1") == 0) return;
+    if (set != nullptr && *set != 0 && std::strcmp(set, "0") != 0) {
+        // The user's own file: this run's lines are those past its end now.
+        gTracePath = set;
+        struct stat st;
+        if (stat(set, &st) == 0) gTraceStart = st.st_size;
+        return;
+    }
+    const char *base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base == '/' ? base : "/tmp") + "/quorvel-trace.XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) return;
+    close(fd);
+    if (setenv("QUORVEL_TRACE", pattern.c_str(), 1) != 0) {
+        unlink(pattern.c_str());
+        return;
+    }
+    gTracePath = pattern;
+#endif
+    // Without the handler the file would stay; better not to trace at all.
+    if (std::atexit(removeTraceFile) != 0) {
+        removeTraceFile();
+        gTracePath.clear();
+    }
+}
+
+std::vector<std::string> libraryTraceLines() {
+    std::vector<std::string> lines;
+    if (gTracePath.empty()) return lines;
+#if defined(_WIN32)
+    std::ifstream in(wide(gTracePath).c_str(), std::ios::binary);
+#else
+    std::ifstream in(gTracePath, std::ios::binary);
+#endif
+    in.seekg(gTraceStart);
+    const std::string prefix = "quorvel: ";
+    for (std::string line; std::getline(in, line);) {
+        if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line.substr(prefix.size()));
+    }
+    return lines;
 }
 
 }  // namespace quorvel_tool
