@@ -1,7 +1,7 @@
 // The settings-file parser on arbitrary bytes, with look-ups whose names
 // come from the same bytes.
 #include "fuzz_support.h"
-#include "platform/posix/profile_parse.h"
+#include "platform/posix/ini/parse.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     using namespace quorvel::platform;

@@ -1,6 +1,6 @@
 // The registry-file reader on arbitrary bytes, for the keys the library opens.
 #include "fuzz_support.h"
-#include "platform/posix/registry_file.h"
+#include "platform/posix/reg/reader.h"
 
 volatile uint8_t gSink;
 

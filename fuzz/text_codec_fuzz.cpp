@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/posix/text_codec.h"
+#include "platform/text_codec.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "platform/posix/text_codec.h"
+#include "platform/text_codec.h"
 
 namespace quorvel {
 namespace platform {

@@ -3,7 +3,7 @@
 //
 // Windows opens and reads the file at every GetPrivateProfileStringW call.
 // Here a Profile (one exported call) takes the parsed file at its first
-// read, and every read after that is a look-up in it (profile_parse.h); a
+// read, and every read after that is a look-up in it (ini/parse.h); a
 // change to the file during the call is not seen, and a file that could not
 // be read stays unread for the rest of the call. The parsed files are kept
 // from call to call while their stamps show them unchanged (file_stamp.h:
@@ -41,7 +41,7 @@
 
 #include "platform/posix/file_stamp.h"
 #include "platform/posix/native_path.h"
-#include "platform/posix/profile_parse.h"
+#include "platform/posix/ini/parse.h"
 #include "platform/posix/reach.h"
 #include "platform/trace.h"
 

@@ -19,8 +19,8 @@
 
 #include "platform/posix/file_stamp.h"
 #include "platform/posix/reach.h"
-#include "platform/posix/registry_file.h"
-#include "platform/posix/territories.h"
+#include "platform/posix/reg/reader.h"
+#include "platform/territories.h"
 
 namespace quorvel {
 namespace platform {

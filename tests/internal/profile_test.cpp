@@ -32,7 +32,7 @@
 #include <unistd.h>
 
 #include "platform/numbered_key.h"
-#include "platform/posix/profile_parse.h"
+#include "platform/posix/ini/parse.h"
 #endif
 
 namespace {

@@ -28,7 +28,7 @@
 #include <map>
 #include <thread>
 
-#include "platform/posix/registry_file.h"
+#include "platform/posix/reg/reader.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"
 #endif

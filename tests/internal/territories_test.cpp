@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/territories.h"
+#include "platform/territories.h"
 
 namespace {
 

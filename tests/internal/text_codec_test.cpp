@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/posix/text_codec.h"
+#include "platform/text_codec.h"
 #include "support/test_support.h"
 
 namespace {

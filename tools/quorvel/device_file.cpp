@@ -8,7 +8,7 @@
 #include "system.h"
 // The library's own codec; header-only, so the Windows tool, which links
 // only quorvel.dll, has it too.
-#include "platform/posix/text_codec.h"
+#include "platform/text_codec.h"
 
 namespace quorvel_tool {
 

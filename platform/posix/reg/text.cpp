@@ -1,11 +1,11 @@
 // Registry export files, POSIX side: buffers and the file's text; see
-// registry_text.h.
-#include "platform/posix/registry_text.h"
+// text.h.
+#include "platform/posix/reg/text.h"
 
 #include <stdlib.h>
 #include <string.h>
 
-#include "platform/posix/text_codec.h"
+#include "platform/text_codec.h"
 
 namespace quorvel {
 namespace platform {

@@ -1,13 +1,13 @@
 // Registry export files, POSIX side: the grammar of the lines, key lines
 // ("[HKEY_CURRENT_USER\path]", "[-...]") and value lines ("name"=..., @=...),
 // and how key paths relate. docs/registry-file.md describes the format.
-#ifndef QUORVEL_PLATFORM_POSIX_REGISTRY_GRAMMAR_H
-#define QUORVEL_PLATFORM_POSIX_REGISTRY_GRAMMAR_H
+#ifndef QUORVEL_PLATFORM_POSIX_REG_GRAMMAR_H
+#define QUORVEL_PLATFORM_POSIX_REG_GRAMMAR_H
 
 #include <stddef.h>
 #include <stdint.h>
 
-#include "platform/posix/registry_text.h"
+#include "platform/posix/reg/text.h"
 
 namespace quorvel {
 namespace platform {

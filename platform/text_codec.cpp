@@ -1,5 +1,5 @@
 // Text between the system's bytes and the library's UTF-16; see text_codec.h.
-#include "platform/posix/text_codec.h"
+#include "platform/text_codec.h"
 
 namespace quorvel {
 namespace platform {

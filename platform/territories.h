@@ -6,8 +6,8 @@
 // The POSIX registry reads the user's nation and country code from here. The
 // header holds data only, no system header, so the Windows test build can
 // compare it with the system's own answers.
-#ifndef QUORVEL_PLATFORM_POSIX_TERRITORIES_H
-#define QUORVEL_PLATFORM_POSIX_TERRITORIES_H
+#ifndef QUORVEL_PLATFORM_TERRITORIES_H
+#define QUORVEL_PLATFORM_TERRITORIES_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -60,7 +60,7 @@
 // Any number of threads may read one parsed file at once: the text never
 // changes, and what reads add (the sections found, the indexes, the answers
 // remembered) is added under the file's lock and never changed after.
-#include "platform/posix/profile_parse.h"
+#include "platform/posix/ini/parse.h"
 
 #include <pthread.h>
 #include <stdint.h>
@@ -76,7 +76,7 @@
 
 #include "platform/numbered_key.h"
 #include "platform/posix/name_order.h"
-#include "platform/posix/text_codec.h"
+#include "platform/text_codec.h"
 
 namespace quorvel {
 namespace platform {
@@ -226,10 +226,11 @@ void decodeCut(ProfileData *data, Span span, Char (&out)[kPathUnits]) {
 
 // ------------------------------------------------------------------ names
 
-// The blanks Wine trims around lines, names and values. Windows is shown to
-// trim space, tab and vertical tab; CR and LF end a line before any trimming;
-// form feed and ^Z (an old DOS end-of-file mark) follow Wine.
-bool isBlank(unsigned char c) { return c == 0x20 || (c >= 0x09 && c <= 0x0D) || c == 0x1A; }
+// The blanks trimmed around lines, names and values, a wider set than a
+// registry file's: Windows is shown to trim space, tab and vertical tab; CR
+// and LF end a line before any trimming; form feed and ^Z (an old DOS
+// end-of-file mark) follow Wine.
+bool isTrimmed(unsigned char c) { return c == 0x20 || (c >= 0x09 && c <= 0x0D) || c == 0x1A; }
 
 unsigned char fold(unsigned char c) { return static_cast<unsigned char>(foldAscii(c)); }
 
@@ -313,7 +314,7 @@ constexpr uint32_t kNone = UINT32_MAX;
 bool isLineEnd(unsigned char c) { return c == '\r' || c == '\n'; }
 
 // A blank inside a line: CR and LF end it instead.
-bool isInnerBlank(unsigned char c) { return !isLineEnd(c) && isBlank(c); }
+bool isInnerTrimmed(unsigned char c) { return !isLineEnd(c) && isTrimmed(c); }
 
 // Sixteen bytes compared at once (SSE2, NEON, or plain code elsewhere).
 typedef unsigned char Bytes16 __attribute__((vector_size(16)));
@@ -448,7 +449,7 @@ void forEachLine(const ProfileData *data, uint32_t from, const LineFilter &filte
 
 // The first byte at or after `at` in its line that is not blank.
 uint32_t skipInnerBlanks(const ProfileData *data, uint32_t at) {
-    while (at < data->size && isInnerBlank(data->text[at])) ++at;
+    while (at < data->size && isInnerTrimmed(data->text[at])) ++at;
     return at;
 }
 
@@ -499,7 +500,7 @@ Span keyName(const ProfileData *data, uint32_t start, const LineSplit &line) {
     const unsigned char *text = data->text;
     // U+0000 is no blank, so each cut lies inside the trimmed part.
     uint32_t nameEnd = line.equals != kNone ? line.equals : line.end;
-    while (nameEnd > start && isBlank(text[nameEnd - 1])) --nameEnd;
+    while (nameEnd > start && isTrimmed(text[nameEnd - 1])) --nameEnd;
     if (line.nameNul < nameEnd) nameEnd = line.nameNul;
     return Span{start, nameEnd - start};
 }
@@ -508,8 +509,8 @@ Span keyValue(const ProfileData *data, const LineSplit &line) {
     if (line.equals == kNone) return Span{kNoValue, 0};
     const unsigned char *text = data->text;
     uint32_t valueStart = line.equals + 1, valueEnd = line.end;
-    while (valueEnd > valueStart && isBlank(text[valueEnd - 1])) --valueEnd;
-    while (valueStart < valueEnd && isBlank(text[valueStart])) ++valueStart;
+    while (valueEnd > valueStart && isTrimmed(text[valueEnd - 1])) --valueEnd;
+    while (valueStart < valueEnd && isTrimmed(text[valueStart])) ++valueStart;
     if (line.valueNul < valueEnd) valueEnd = line.valueNul;
     Span value{valueStart, valueEnd - valueStart};
     if (value.length >= 2) {
@@ -600,7 +601,7 @@ bool nameAt(const ProfileData *data, uint32_t at, const NameMatch &name, NameKin
 // and encoding keeps U+0000 out), and a key's never starts with ';' or '['.
 bool canBeNamed(const unsigned char *name, size_t length, NameKind kind) {
     if (length == 0) return true;
-    if (isBlank(name[0]) || isBlank(name[length - 1])) return false;
+    if (isTrimmed(name[0]) || isTrimmed(name[length - 1])) return false;
     if (kind == NameKind::Key && (name[0] == ';' || name[0] == '[')) return false;
     const unsigned char close = kind == NameKind::Key ? '=' : ']';
     for (size_t i = 0; i < length; ++i) {
@@ -678,7 +679,7 @@ void forEachSplitKeyLine(const ProfileData *data, uint32_t body, Visit visit) {
     auto complete = [&](uint32_t end) {
         line.end = end;
         uint32_t p = start;
-        while (p < end && isInnerBlank(text[p])) ++p;
+        while (p < end && isInnerTrimmed(text[p])) ++p;
         bool more = true;
         if (p < end && text[p] == '[') {
             more = false;

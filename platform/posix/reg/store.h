@@ -5,17 +5,40 @@
 // When the key is complete only the last record of each name stays, sorted
 // by name, deletions dropped: the key then holds what it shows, and a
 // look-up is a binary search.
-#ifndef QUORVEL_PLATFORM_POSIX_REGISTRY_STORE_H
-#define QUORVEL_PLATFORM_POSIX_REGISTRY_STORE_H
+#ifndef QUORVEL_PLATFORM_POSIX_REG_STORE_H
+#define QUORVEL_PLATFORM_POSIX_REG_STORE_H
 
 #include <stddef.h>
 #include <stdint.h>
 
-#include "platform/posix/registry_file.h"
-#include "platform/posix/registry_text.h"
+#include "platform/posix/reg/text.h"
+#include "platform/registry.h"
 
 namespace quorvel {
 namespace platform {
+
+// The values of one key as the file leaves them. Opaque: made by
+// loadRegistryKey, read by findRegistryValue, shared by shareRegistryKey,
+// let go by freeRegistryKey. Never changed once made, so any number of
+// threads may read one at once.
+struct RegistryKeyValues;
+
+// Finds value `name` (null or empty: the key's default value). On success
+// *data points to the value's bytes inside `values` (valid until it is
+// freed), *size is their count and *type the value's registry type.
+bool findRegistryValue(const RegistryKeyValues *values, const Char *name, const uint8_t **data, uint32_t *size,
+                       uint32_t *type);
+
+// Lets go of one reference to `values` (loadRegistryKey's, or one
+// shareRegistryKey added); the last frees it. Null is allowed.
+void freeRegistryKey(RegistryKeyValues *values);
+
+// `values` with one more reference, for another holder to let go of.
+RegistryKeyValues *shareRegistryKey(RegistryKeyValues *values);
+
+// The memory `values` takes.
+size_t registryKeyBytes(const RegistryKeyValues *values);
+
 namespace regfile {
 
 // The records of a key being read; all zero is empty.

@@ -3,17 +3,16 @@
 // The file is read line by line, once for each key opened. Only the sections
 // of the key asked for are kept, but every value line is parsed in full
 // wherever it stands, so that a value's continuation lines are consumed the
-// same way in every section. Beside this file: registry_text (buffers, the
-// file as UTF-16 lines), registry_grammar (key and value lines),
-// registry_case (how names compare), registry_store (the key's values as
-// records).
-#include "platform/posix/registry_file.h"
+// same way in every section. Beside this file in reg/: text (buffers, the
+// file as UTF-16 lines), grammar (key and value lines), case (how names
+// compare), store (the key's values as records).
+#include "platform/posix/reg/reader.h"
 
 #include <stdlib.h>
 
-#include "platform/posix/registry_grammar.h"
-#include "platform/posix/registry_store.h"
-#include "platform/posix/registry_text.h"
+#include "platform/posix/reg/grammar.h"
+#include "platform/posix/reg/store.h"
+#include "platform/posix/reg/text.h"
 #include "platform/trace.h"
 
 namespace quorvel {

@@ -1,8 +1,8 @@
 // Registry export files, POSIX side: the grammar of the lines; see
-// registry_grammar.h.
-#include "platform/posix/registry_grammar.h"
+// grammar.h.
+#include "platform/posix/reg/grammar.h"
 
-#include "platform/posix/registry_case.h"
+#include "platform/posix/reg/case.h"
 
 namespace quorvel {
 namespace platform {

@@ -8,8 +8,8 @@
 // tool links only quorvel.dll, which does not carry them, and compiles them
 // from here, so of the library's headers this one includes only the public
 // one. The rest is in text_codec.cpp.
-#ifndef QUORVEL_PLATFORM_POSIX_TEXT_CODEC_H
-#define QUORVEL_PLATFORM_POSIX_TEXT_CODEC_H
+#ifndef QUORVEL_PLATFORM_TEXT_CODEC_H
+#define QUORVEL_PLATFORM_TEXT_CODEC_H
 
 #include <stddef.h>
 #include <stdint.h>

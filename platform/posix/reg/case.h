@@ -1,8 +1,8 @@
 // Registry export files, POSIX side: names compare as the registry compares
 // them, by the system's simple upper-case mapping of UTF-16 units, which
 // folds letters beyond ASCII too.
-#ifndef QUORVEL_PLATFORM_POSIX_REGISTRY_CASE_H
-#define QUORVEL_PLATFORM_POSIX_REGISTRY_CASE_H
+#ifndef QUORVEL_PLATFORM_POSIX_REG_CASE_H
+#define QUORVEL_PLATFORM_POSIX_REG_CASE_H
 
 #include <stdint.h>
 

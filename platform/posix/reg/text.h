@@ -3,8 +3,8 @@
 //
 // Everything lives in malloc'd buffers whose growth is checked against a
 // limit; running out of memory makes the key absent.
-#ifndef QUORVEL_PLATFORM_POSIX_REGISTRY_TEXT_H
-#define QUORVEL_PLATFORM_POSIX_REGISTRY_TEXT_H
+#ifndef QUORVEL_PLATFORM_POSIX_REG_TEXT_H
+#define QUORVEL_PLATFORM_POSIX_REG_TEXT_H
 
 #include <stddef.h>
 #include <stdint.h>

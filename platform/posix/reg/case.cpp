@@ -1,6 +1,6 @@
 // Registry export files, POSIX side: the upper-case mapping; see
-// registry_case.h.
-#include "platform/posix/registry_case.h"
+// case.h.
+#include "platform/posix/reg/case.h"
 
 #include <stddef.h>
 
@@ -20,7 +20,7 @@ struct CaseRun {
 };
 
 constexpr CaseRun kUpperCase[] = {
-#include "platform/posix/registry_case.inc"
+#include "platform/posix/reg/case.inc"
 };
 
 constexpr size_t kRuns = sizeof kUpperCase / sizeof kUpperCase[0];

@@ -5,9 +5,9 @@
 // most as it goes. Nothing here touches a file, so a fuzzer can feed it any
 // bytes.
 // The rules reproduced, and where they follow Windows rather than Wine, are
-// listed in docs/settings-file.md; profile_parse.cpp says why for each.
-#ifndef QUORVEL_PLATFORM_POSIX_PROFILE_PARSE_H
-#define QUORVEL_PLATFORM_POSIX_PROFILE_PARSE_H
+// listed in docs/settings-file.md; parse.cpp says why for each.
+#ifndef QUORVEL_PLATFORM_POSIX_INI_PARSE_H
+#define QUORVEL_PLATFORM_POSIX_INI_PARSE_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -1,5 +1,5 @@
-// Registry export files, POSIX side: a key's records; see registry_store.h.
-#include "platform/posix/registry_store.h"
+// Registry export files, POSIX side: a key's records; see store.h.
+#include "platform/posix/reg/store.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -8,7 +8,7 @@
 #include <new>
 
 #include "platform/posix/name_order.h"
-#include "platform/posix/registry_case.h"
+#include "platform/posix/reg/case.h"
 
 namespace quorvel {
 namespace platform {
