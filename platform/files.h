@@ -16,6 +16,7 @@
 #define QUORVEL_PLATFORM_FILES_H
 
 #include "platform/platform.h"
+#include "seam_state.h"
 
 namespace quorvel {
 namespace platform {
@@ -78,12 +79,10 @@ uint32_t fileAttributes(const Char *path);
 
 // --- Tree removal -------------------------------------------------------------
 
-// A directory opened for removing what it holds. Its contents are the side's
-// own: openTreeRoot and openTreeChild place the side's record in these bytes,
-// and each side checks at compile time that its record fits. Callers hold it
-// by value and only pass it back.
+// A directory opened for removing what it holds. What it holds is the
+// side's (seam_state.h); callers hold it by value and only pass it back.
 struct TreeDirectory {
-    alignas(8) unsigned char state[64];
+    TreeDirectoryState state;
 };
 
 // One entry of a directory listing. The side writes the name, terminated, to

@@ -3,6 +3,7 @@
 #define QUORVEL_PLATFORM_PROFILE_H
 
 #include "platform/platform.h"
+#include "seam_state.h"
 
 namespace quorvel {
 namespace platform {
@@ -65,9 +66,8 @@ private:
                           void *context);
 
     const Char *path_;
-    // What the side keeps for the length of the call: each side places its
-    // own record here and checks at compile time that it fits.
-    alignas(8) unsigned char state_[16];
+    // What the side keeps for the length of the call (seam_state.h).
+    ProfileState state_;
 };
 
 }  // namespace platform

@@ -98,22 +98,16 @@ uint32_t attributesOf(mode_t mode) {
     return kAttributeArchive | readOnlyBit(mode);
 }
 
-// Which directory an entry is: device and inode.
-struct Identity {
-    uint64_t device;
-    uint64_t inode;
-};
+bool operator==(const FileIdentity &a, const FileIdentity &b) { return a.device == b.device && a.inode == b.inode; }
 
-bool operator==(const Identity &a, const Identity &b) { return a.device == b.device && a.inode == b.inode; }
-
-Identity identityOf(const struct stat &st) { return Identity{st.st_dev, st.st_ino}; }
+FileIdentity identityOf(const struct stat &st) { return FileIdentity{st.st_dev, st.st_ino}; }
 
 // The type, mode, identity and mount of an entry, links not followed. The
 // mount is told by its id where the kernel gives one, so that a bind mount of
 // the same file system counts as a mount too; else by the device.
 struct Described {
     mode_t mode;
-    Identity identity;
+    FileIdentity identity;
     uint64_t volume;
 };
 
@@ -122,7 +116,7 @@ bool describe(int dirFd, const char *name, int flags, Described *out) {
     if (statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
               STATX_TYPE | STATX_MODE | STATX_INO | STATX_MNT_ID, &sx) == 0) {
         out->mode = sx.stx_mode;
-        out->identity = Identity{makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino};
+        out->identity = FileIdentity{makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino};
         if ((sx.stx_mask & STATX_MNT_ID) != 0) {
             out->volume = sx.stx_mnt_id;
         } else {
@@ -141,30 +135,8 @@ bool describe(int dirFd, const char *name, int flags, Described *out) {
 
 // --- Tree -------------------------------------------------------------------
 
-// What a tree directory holds on this side: the directory's descriptor,
-// opened with O_PATH so that a directory that may not be listed can still be
-// removed once empty, as on Windows; for the tree's root only, the directory
-// holding it (else -1); the running listing, if any; the mount the directory
-// lies on; its identity; where the walk found it: the tree directory it was
-// opened from (`up`), or for the root, the identity of the directory holding
-// it (zero where there is none to check). The open functions place it in the
-// seam's bytes.
-struct TreeState {
-    int fd;
-    int parent;
-    DIR *search;
-    uint64_t volume;
-    Identity self;
-    const TreeState *up;
-    Identity above;
-};
-static_assert(sizeof(TreeState) <= sizeof(TreeDirectory::state), "a tree directory's state outgrows the seam's bytes");
-static_assert(alignof(TreeState) <= alignof(TreeDirectory), "a tree directory's state needs stricter alignment");
-
-TreeState &stateOf(TreeDirectory *dir) { return *std::launder(reinterpret_cast<TreeState *>(dir->state)); }
-const TreeState &stateOf(const TreeDirectory &dir) {
-    return *std::launder(reinterpret_cast<const TreeState *>(dir.state));
-}
+TreeDirectoryState &stateOf(TreeDirectory *dir) { return dir->state; }
+const TreeDirectoryState &stateOf(const TreeDirectory &dir) { return dir.state; }
 
 // Opens entry `name` of the directory `at` as a tree directory, never
 // following a link.
@@ -180,7 +152,7 @@ bool adoptDirectory(int fd, uint64_t volume, TreeDirectory *out) {
         close(fd);
         return false;
     }
-    new (out->state) TreeState{fd, -1, nullptr, d.volume, d.identity, nullptr, Identity{0, 0}};
+    out->state = TreeDirectoryState{fd, -1, nullptr, d.volume, d.identity, nullptr, FileIdentity{0, 0}};
     return true;
 }
 
@@ -236,7 +208,7 @@ bool openTreeRoot(const Char *path, TreeDirectory *out) {
         if (parent >= 0) close(parent);
         return false;
     }
-    TreeState &s = stateOf(out);
+    TreeDirectoryState &s = stateOf(out);
     s.parent = parent;
     // A root named "." or ".." is not held by the directory opened as its
     // parent; its place is told by its name alone when it is removed.
@@ -252,7 +224,7 @@ bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char * /
     // Relative to the open parent and without following a link, so an entry
     // swapped for a link meanwhile fails to open; one swapped for a mount is
     // refused by its volume.
-    const TreeState &p = stateOf(parent);
+    const TreeDirectoryState &p = stateOf(parent);
     if (!adoptDirectory(openDirectoryAt(p.fd, native), p.volume, out)) return false;
     stateOf(out).up = &p;
     return true;
@@ -263,8 +235,8 @@ bool treeDirectoryInPlace(const TreeDirectory &dir) {
     // lie in the directory it was found in: a directory has one parent, its
     // "..", so one look each proves the chain whatever names changed inside
     // the tree.
-    for (const TreeState *s = &stateOf(dir); s != nullptr; s = s->up) {
-        const Identity expected = s->up != nullptr ? s->up->self : s->above;
+    for (const TreeDirectoryState *s = &stateOf(dir); s != nullptr; s = s->up) {
+        const FileIdentity expected = s->up != nullptr ? s->up->self : s->above;
         if (expected.inode == 0) continue;
         struct stat st;
         if (fstatat(s->fd, "..", &st, AT_SYMLINK_NOFOLLOW) != 0 || !(identityOf(st) == expected)) return false;
@@ -274,7 +246,7 @@ bool treeDirectoryInPlace(const TreeDirectory &dir) {
 
 void closeTreeDirectory(TreeDirectory *dir) {
     findClose(dir);
-    TreeState &s = stateOf(dir);
+    TreeDirectoryState &s = stateOf(dir);
     if (s.fd >= 0) close(s.fd);
     if (s.parent >= 0) close(s.parent);
     s.fd = -1;
@@ -298,7 +270,7 @@ bool findFirstEntry(TreeDirectory *dir, const Char * /*pattern*/, DirectoryEntry
 }
 
 bool findNextEntry(TreeDirectory *dir, DirectoryEntry *entry) {
-    const TreeState &s = stateOf(dir);
+    const TreeDirectoryState &s = stateOf(dir);
     if (s.search == nullptr) return false;
     const struct dirent *e = readdir(s.search);
     if (e == nullptr) return false;
@@ -334,7 +306,7 @@ bool findNextEntry(TreeDirectory *dir, DirectoryEntry *entry) {
 }
 
 void findClose(TreeDirectory *dir) {
-    TreeState &s = stateOf(dir);
+    TreeDirectoryState &s = stateOf(dir);
     if (s.search != nullptr) closedir(s.search);
     s.search = nullptr;
 }
@@ -366,7 +338,7 @@ int32_t removeTreeRoot(TreeDirectory *root, const Char *path) {
     struct stat emptied;
     struct stat named;
     bool removed = false;
-    const TreeState &s = stateOf(root);
+    const TreeDirectoryState &s = stateOf(root);
     if (s.parent >= 0 && fstat(s.fd, &emptied) == 0 && systemPath(path, native, &length)) {
         stripTrailingSlashes(native, &length);
         const int parent = s.parent;

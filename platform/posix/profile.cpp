@@ -48,11 +48,6 @@
 namespace quorvel {
 namespace platform {
 
-namespace {
-
-constexpr unsigned kKeptFiles = 8;
-constexpr size_t kKeptBytes = size_t{32} * 1024u * 1024u;
-
 // A parsed settings file, shared by the cache and the Profiles reading it.
 struct SharedProfile {
     std::atomic<uint32_t> references;
@@ -62,6 +57,11 @@ struct SharedProfile {
     size_t bytes;   // profileBytes(data)
     uint64_t used;  // when a call last took it
 };
+
+namespace {
+
+constexpr unsigned kKeptFiles = 8;
+constexpr size_t kKeptBytes = size_t{32} * 1024u * 1024u;
 
 pthread_mutex_t gLock = PTHREAD_MUTEX_INITIALIZER;
 SharedProfile *gKept[kKeptFiles];
@@ -152,29 +152,18 @@ SharedProfile *takeProfile(const char *name) {
     return file;
 }
 
-// What a Profile keeps here: the file it took, once the first read tried;
-// the trace's budget for keys not found.
-struct FileState {
-    SharedProfile *file;
-    bool taken;
-    TraceBudget missing;
-};
-
 }  // namespace
 
-static_assert(sizeof(FileState) <= 16 && alignof(FileState) <= 8, "Profile's state holds a FileState");
-
-Profile::Profile(const Char *path) : path_(path), state_() { new (state_) FileState{nullptr, false, TraceBudget{}}; }
+Profile::Profile(const Char *path) : path_(path), state_{nullptr, false, TraceBudget{}} {}
 
 Profile::~Profile() {
-    FileState &state = *reinterpret_cast<FileState *>(state_);
-    if (tracing()) state.missing.finish("settings keys not there");
-    letGo(state.file);
+    if (tracing()) state_.missing.finish("settings keys not there");
+    letGo(state_.file);
 }
 
 namespace {
 
-ProfileData *taken(const Char *path, FileState &state) {
+ProfileData *taken(const Char *path, ProfileState &state) {
     if (!state.taken) {
         state.taken = true;
         char name[kNativeBytes];
@@ -186,7 +175,7 @@ ProfileData *taken(const Char *path, FileState &state) {
 }  // namespace
 
 void Profile::readFromFile(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
-    FileState &state = *reinterpret_cast<FileState *>(state_);
+    ProfileState &state = state_;
     ProfileData *data = taken(path_, state);
     readProfileString(data, section, key, fallback, out);
     // A missing file was told once; a key the file lacks is told here.
@@ -199,16 +188,16 @@ void Profile::readFromFile(const Char *section, const Char *key, const Char *fal
 
 bool Profile::listNumberedKeys(const Char *section, const Char *prefix, const Char *suffix, NumberedVisitor visit,
                                void *context) {
-    ProfileData *data = taken(path_, *reinterpret_cast<FileState *>(state_));
+    ProfileData *data = taken(path_, state_);
     return forEachNumberedProfileKey(data, section, prefix, suffix, visit, context);
 }
 
 bool Profile::recall(uint64_t question, int32_t (&answer)[4]) {
-    return path_ != nullptr && recallProfileAnswer(taken(path_, *reinterpret_cast<FileState *>(state_)), question, answer);
+    return path_ != nullptr && recallProfileAnswer(taken(path_, state_), question, answer);
 }
 
 void Profile::remember(uint64_t question, const int32_t (&answer)[4]) {
-    if (path_ != nullptr) rememberProfileAnswer(taken(path_, *reinterpret_cast<FileState *>(state_)), question, answer);
+    if (path_ != nullptr) rememberProfileAnswer(taken(path_, state_), question, answer);
 }
 
 }  // namespace platform

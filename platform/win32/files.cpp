@@ -31,20 +31,8 @@ namespace platform {
 
 namespace {
 
-// What a tree directory holds on this side: the handle pinning the
-// directory, and the running search (INVALID_HANDLE_VALUE when none). The
-// open functions place it in the seam's bytes.
-struct TreeState {
-    HANDLE handle;
-    HANDLE search;
-};
-static_assert(sizeof(TreeState) <= sizeof(TreeDirectory::state), "a tree directory's state outgrows the seam's bytes");
-static_assert(alignof(TreeState) <= alignof(TreeDirectory), "a tree directory's state needs stricter alignment");
-
-TreeState &stateOf(TreeDirectory *dir) { return *std::launder(reinterpret_cast<TreeState *>(dir->state)); }
-const TreeState &stateOf(const TreeDirectory &dir) {
-    return *std::launder(reinterpret_cast<const TreeState *>(dir.state));
-}
+TreeDirectoryState &stateOf(TreeDirectory *dir) { return dir->state; }
+const TreeDirectoryState &stateOf(const TreeDirectory &dir) { return dir.state; }
 
 // Units a location is read into. A longer one is not compared, so what it
 // names stays.
@@ -149,7 +137,7 @@ bool pinDirectory(const Char *path, TreeDirectory *out) {
         CloseHandle(h);
         return false;
     }
-    new (out->state) TreeState{h, INVALID_HANDLE_VALUE};
+    out->state = TreeDirectoryState{h, INVALID_HANDLE_VALUE};
     return true;
 }
 
@@ -188,7 +176,7 @@ bool openTreeChild(const TreeDirectory &parent, const Char *name, const Char *ch
 
 void closeTreeDirectory(TreeDirectory *dir) {
     findClose(dir);
-    TreeState &s = stateOf(dir);
+    TreeDirectoryState &s = stateOf(dir);
     if (s.handle != nullptr) CloseHandle(s.handle);
     s.handle = nullptr;
 }
@@ -212,7 +200,7 @@ bool findNextEntry(TreeDirectory *dir, DirectoryEntry *entry) {
 }
 
 void findClose(TreeDirectory *dir) {
-    TreeState &s = stateOf(dir);
+    TreeDirectoryState &s = stateOf(dir);
     if (s.search != INVALID_HANDLE_VALUE) FindClose(s.search);
     s.search = INVALID_HANDLE_VALUE;
 }

@@ -16,19 +16,9 @@ namespace platform {
 
 namespace {
 
-// What a Profile keeps here, for the trace only: whether the file was told
-// of, and the budget for keys not found.
-struct TraceState {
-    bool fileTold;
-    TraceBudget missing;
-};
-static_assert(sizeof(TraceState) <= 16 && alignof(TraceState) <= 8, "Profile's state holds a TraceState");
-
-TraceState &traceState(unsigned char *state) { return *reinterpret_cast<TraceState *>(state); }
-
 // The system's reader says nothing of what it found; when tracing, the file
 // is looked at once and a key read again with a default no file holds.
-void traceRead(const Char *path, TraceState &state, const Char *section, const Char *key,
+void traceRead(const Char *path, ProfileState &state, const Char *section, const Char *key,
                const Char (&out)[kPathUnits]) {
     const DWORD attributes = GetFileAttributesW(path);
     const bool missing = attributes == INVALID_FILE_ATTRIBUTES;
@@ -53,10 +43,10 @@ void traceRead(const Char *path, TraceState &state, const Char *section, const C
 }  // namespace
 
 // Every read goes to the system, which keeps nothing for us between them.
-Profile::Profile(const Char *path) : path_(path), state_() { new (state_) TraceState{false, TraceBudget{}}; }
+Profile::Profile(const Char *path) : path_(path), state_{false, TraceBudget{}} {}
 
 Profile::~Profile() {
-    if (tracing()) traceState(state_).missing.finish("settings keys not there");
+    if (tracing()) state_.missing.finish("settings keys not there");
 }
 
 bool Profile::recall(uint64_t, int32_t (&)[4]) { return false; }
@@ -65,7 +55,7 @@ void Profile::remember(uint64_t, const int32_t (&)[4]) {}
 
 void Profile::readFromFile(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
     GetPrivateProfileStringW(section, key, fallback, out, kPathUnits, path_);
-    if (tracing()) traceRead(path_, traceState(state_), section, key, out);
+    if (tracing()) traceRead(path_, state_, section, key, out);
 }
 
 namespace {
