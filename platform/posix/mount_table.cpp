@@ -261,64 +261,72 @@ struct TypeMemo {
     }
 };
 
+// The mount points of file systems that hold files, each once, in the order
+// they first appear: `order` and `groups` hold n numbers each. Sorting keeps
+// this n log n however long the table is. The number of groups.
+uint32_t groupByPoint(const Mount *m, uint32_t n, uint32_t *order, RootGroup *groups) {
+    for (uint32_t i = 0; i < n; ++i) order[i] = i;
+    std::sort(order, order + n, [m](uint32_t a, uint32_t b) {
+        const int c = strcmp(m[a].point, m[b].point);
+        return c != 0 ? c < 0 : a < b;
+    });
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < n;) {
+        uint32_t j = i;
+        RootGroup g{UINT32_MAX, 0};
+        for (; j < n && strcmp(m[order[j]].point, m[order[i]].point) == 0; ++j) {
+            if (g.first == UINT32_MAX && !isPseudo(m[order[j]].type)) g.first = order[j];
+            g.top = order[j];
+        }
+        if (g.first != UINT32_MAX) groups[count++] = g;
+        i = j;
+    }
+    std::sort(groups, groups + count, [](const RootGroup &a, const RootGroup &b) { return a.first < b.first; });
+    return count;
+}
+
+// Fills `out`, whose list holds `units`, with "/" first, typed by the table
+// where it shows "/", else by its own file system; then the other groups'
+// points in table order, each typed by the mount on top of it.
+void listRoots(const Mount *m, const RootGroup *groups, uint32_t count, size_t units, DriveRoots *out) {
+    const RootGroup *slash = nullptr;
+    for (uint32_t k = 0; k < count && slash == nullptr; ++k) {
+        if (strcmp(m[groups[k].first].point, "/") == 0) slash = &groups[k];
+    }
+    out->list[0] = u'/';
+    out->list[1] = 0;
+    TypeMemo memo;
+    out->types[0] = slash != nullptr ? memo.typeOf(m[slash->top]) : rootDriveType();
+    out->units = 2;
+    out->count = 1;
+    for (uint32_t k = 0; k < count; ++k) {
+        if (&groups[k] == slash) continue;
+        const int length =
+            fromNative(m[groups[k].first].point, out->list + out->units, static_cast<int>(units - out->units - 1));
+        if (length <= 0) continue;
+        out->units += static_cast<uint32_t>(length) + 1;
+        out->types[out->count++] = memo.typeOf(m[groups[k].top]);
+    }
+    out->list[out->units] = 0;
+}
+
 // Every drive root of the table with its type, from one reading: "/" first,
 // always, as Windows always has its system drive (inside a chroot the table
 // does not show it); then each mount point of a file system that holds
 // files, once, where it first appears, typed by the mount on top of it.
-// Sorting keeps this n log n however long the table is.
 bool rootsFromTable(const char *table, DriveRoots *out) {
     *out = DriveRoots{};
     MountTable t;
     readMountTable(table, &t);  // an unreadable table leaves "/" alone
-    const Mount *m = t.mounts;
     const uint32_t n = t.count;
     size_t units = 3;
-    for (uint32_t i = 0; i < n; ++i) units += strlen(m[i].point) + 1;  // UTF-16 needs no more units than bytes
+    for (uint32_t i = 0; i < n; ++i) units += strlen(t.mounts[i].point) + 1;  // UTF-16 needs no more units than bytes
     uint32_t *order = static_cast<uint32_t *>(malloc((n + 1) * sizeof(uint32_t)));
     RootGroup *groups = static_cast<RootGroup *>(malloc((n + 1) * sizeof(RootGroup)));
     out->list = static_cast<Char *>(malloc(units * sizeof(Char)));
     out->types = static_cast<uint32_t *>(malloc((n + 1) * sizeof(uint32_t)));
     const bool ready = order != nullptr && groups != nullptr && out->list != nullptr && out->types != nullptr;
-    uint32_t groupCount = 0;
-    const RootGroup *slash = nullptr;
-    if (ready) {
-        for (uint32_t i = 0; i < n; ++i) order[i] = i;
-        std::sort(order, order + n, [m](uint32_t a, uint32_t b) {
-            const int c = strcmp(m[a].point, m[b].point);
-            return c != 0 ? c < 0 : a < b;
-        });
-        for (uint32_t i = 0; i < n;) {
-            uint32_t j = i;
-            RootGroup g{UINT32_MAX, 0};
-            for (; j < n && strcmp(m[order[j]].point, m[order[i]].point) == 0; ++j) {
-                if (g.first == UINT32_MAX && !isPseudo(m[order[j]].type)) g.first = order[j];
-                g.top = order[j];
-            }
-            if (g.first != UINT32_MAX) groups[groupCount++] = g;
-            i = j;
-        }
-        std::sort(groups, groups + groupCount, [](const RootGroup &a, const RootGroup &b) { return a.first < b.first; });
-        for (uint32_t k = 0; k < groupCount && slash == nullptr; ++k) {
-            if (strcmp(m[groups[k].first].point, "/") == 0) slash = &groups[k];
-        }
-        // "/" first, typed by the table where it shows "/", else by its own
-        // file system; then the rest in table order.
-        out->list[0] = u'/';
-        out->list[1] = 0;
-        TypeMemo memo;
-        out->types[0] = slash != nullptr ? memo.typeOf(m[slash->top]) : rootDriveType();
-        out->units = 2;
-        out->count = 1;
-        for (uint32_t k = 0; k < groupCount; ++k) {
-            if (&groups[k] == slash) continue;
-            const int length = fromNative(m[groups[k].first].point, out->list + out->units,
-                                          static_cast<int>(units - out->units - 1));
-            if (length <= 0) continue;
-            out->units += static_cast<uint32_t>(length) + 1;
-            out->types[out->count++] = memo.typeOf(m[groups[k].top]);
-        }
-        out->list[out->units] = 0;
-    }
+    if (ready) listRoots(t.mounts, groups, groupByPoint(t.mounts, n, order, groups), units, out);
     free(order);
     free(groups);
     freeMountTable(&t);

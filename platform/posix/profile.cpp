@@ -89,35 +89,33 @@ int findKept(const char *name) {
     return -1;
 }
 
-// The parsed file `name` taken from the cache while its stamp shows it
-// unchanged, else read, parsed and kept; null when it cannot be read.
-SharedProfile *takeProfile(const char *name) {
-    struct stat now;
-    const bool there = stat(name, &now) == 0;
+// The kept parse of `name` while `now` shows the file unchanged, with one
+// more reference; else null, and an outdated parse is let go.
+SharedProfile *keptUnchanged(const char *name, const struct stat *now) {
     pthread_mutex_lock(&gLock);
     const int at = findKept(name);
-    if (at >= 0 && there && isUnchanged(gKept[at]->stamp, now)) {
-        SharedProfile *file = gKept[at];
+    SharedProfile *file = at >= 0 && now != nullptr && isUnchanged(gKept[at]->stamp, *now) ? gKept[at] : nullptr;
+    if (file != nullptr) {
         file->references.fetch_add(1, std::memory_order_relaxed);
         file->used = ++gClock;
-        pthread_mutex_unlock(&gLock);
-        if (tracing()) trace("settings file %s: kept, unchanged since it was read", name);
-        return file;
+    } else if (at >= 0) {
+        forget(static_cast<unsigned>(at));
     }
-    if (at >= 0) forget(static_cast<unsigned>(at));
     pthread_mutex_unlock(&gLock);
-    if (!there) {
-        if (tracing()) trace("settings file %s: missing; every read gives its default", name);
-        return nullptr;
-    }
+    return file;
+}
 
-    // Only a regular file is opened: a FIFO or a device named by mistake
-    // is never opened (that has effects), and reads as unreadable. The
-    // bytes are those `st` counts, so they go with its stamp.
+// The file `name` read and parsed, with one reference; null when it cannot
+// be. Only a regular file is opened: a FIFO or a device named by mistake is
+// never opened (that has effects), and reads as unreadable. The bytes are
+// those `st` counts, so they go with its stamp.
+SharedProfile *parsedFile(const char *name) {
     size_t size = 0;
     struct stat st;
     ProfileData *data = nullptr;
-    if (unsigned char *bytes = readRegularFile(name, kMaxProfileBytes, &size, &st, "settings file")) data = adoptProfile(bytes, size);
+    if (unsigned char *bytes = readRegularFile(name, kMaxProfileBytes, &size, &st, "settings file")) {
+        data = adoptProfile(bytes, size);
+    }
     SharedProfile *file = data != nullptr ? new (std::nothrow) SharedProfile() : nullptr;
     if (file == nullptr) {
         freeProfile(data);
@@ -127,11 +125,18 @@ SharedProfile *takeProfile(const char *name) {
     file->stamp = stampOf(st);
     file->data = data;
     file->bytes = profileBytes(data);
+    return file;
+}
+
+// Keeps `file`, the parse of `name`, for later calls: in place of an older
+// parse of it, and letting go of the least recently used while the bounds
+// would be passed. Not kept: a file whose stamp cannot be trusted yet (it
+// would not show the next change), or one larger than the bounds allow.
+void keep(SharedProfile *file, const char *name) {
+    if (file->stamp.trustedUntil == kNotTrusted || file->bytes > kKeptBytes) return;
     const size_t nameBytes = strlen(name) + 1;
-    // A stamp not to be trusted yet would not show the next change.
-    if (file->stamp.trustedUntil == kNotTrusted || file->bytes > kKeptBytes) return file;
     file->path = static_cast<char *>(malloc(nameBytes));
-    if (file->path == nullptr) return file;
+    if (file->path == nullptr) return;
     memcpy(file->path, name, nameBytes);
     pthread_mutex_lock(&gLock);
     // Another call may have kept the file meanwhile: this one is as new.
@@ -149,6 +154,23 @@ SharedProfile *takeProfile(const char *name) {
     gKept[gCount++] = file;
     gBytes += file->bytes;
     pthread_mutex_unlock(&gLock);
+}
+
+// The parsed file `name` taken from the cache while its stamp shows it
+// unchanged, else read, parsed and kept; null when it cannot be read.
+SharedProfile *takeProfile(const char *name) {
+    struct stat now;
+    const bool there = stat(name, &now) == 0;
+    if (SharedProfile *file = keptUnchanged(name, there ? &now : nullptr)) {
+        if (tracing()) trace("settings file %s: kept, unchanged since it was read", name);
+        return file;
+    }
+    if (!there) {
+        if (tracing()) trace("settings file %s: missing; every read gives its default", name);
+        return nullptr;
+    }
+    SharedProfile *file = parsedFile(name);
+    if (file != nullptr) keep(file, name);
     return file;
 }
 

@@ -200,18 +200,69 @@ bool parseKeyLine(const Char *p, const Char *end, KeyLine *key) {
     return true;
 }
 
+namespace {
+
+// Up to eight hex digits from c.p as a number; false without any, or with
+// more.
+bool parseHexNumber(Cursor &c, uint32_t *out) {
+    uint32_t value = 0;
+    int digits = 0;
+    for (; c.p < c.end && hexDigit(*c.p) >= 0; ++c.p, ++digits) {
+        if (digits == 8) return false;
+        value = value << 4 | static_cast<uint32_t>(hexDigit(*c.p));
+    }
+    *out = value;
+    return digits > 0;
+}
+
+// dword: data, from just after "dword:": blanks, then the number, little-endian.
+Parse parseDword(Cursor &c, Value &v) {
+    c.p = skipBlanks(c.p, c.end);
+    uint32_t value = 0;
+    if (!parseHexNumber(c, &value) || !restIsEmpty(c.p, c.end)) return Parse::Malformed;
+    const uint8_t le[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                           static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    if (!append(v.data, le, 4)) return Parse::NoMemory;
+    v.type = kTypeDword;
+    return Parse::Ok;
+}
+
+// hex: or hex(T): data, from just after "hex". REGEDIT4 writes expandable and
+// multi-strings as 8-bit text, stored as UTF-16; string types end in a
+// terminator.
+Parse parseHexData(Text &t, Cursor &c, bool eightBitText, Value &v) {
+    v.type = kTypeBinary;
+    if (c.p < c.end && *c.p == u'(') {
+        ++c.p;
+        if (!parseHexNumber(c, &v.type) || c.p == c.end || *c.p != u')') return Parse::Malformed;
+        ++c.p;
+    }
+    if (c.p == c.end || *c.p != u':') return Parse::Malformed;
+    ++c.p;
+    const Parse r = parseHexBytes(t, c, v.data);
+    if (r != Parse::Ok) return r;
+    if (eightBitText && (v.type == kTypeExpandString || v.type == kTypeMultiString)) {
+        Buffer wide{nullptr, 0, 0};
+        if (!appendEightBitText(wide, v.data.data, v.data.size)) {
+            release(wide);
+            return Parse::NoMemory;
+        }
+        release(v.data);
+        v.data = wide;
+    }
+    const bool text = v.type == kTypeString || v.type == kTypeExpandString || v.type == kTypeMultiString;
+    return !text || terminateString(v.data) ? Parse::Ok : Parse::NoMemory;
+}
+
+}  // namespace
+
 Parse parseValueLine(Text &t, Cursor &c, bool eightBitText, Value &v) {
     v.name.size = 0;
     v.data.size = 0;
     v.type = 0;
     v.removed = false;
     Parse r;
-    if (*c.p == u'@') {
-        ++c.p;
-    } else {
-        ++c.p;
-        if ((r = parseQuoted(c, v.name, false)) != Parse::Ok) return r;
-    }
+    if (*c.p++ == u'"' && (r = parseQuoted(c, v.name, false)) != Parse::Ok) return r;
     c.p = skipBlanks(c.p, c.end);
     if (c.p == c.end || *c.p != u'=') return Parse::Malformed;
     c.p = skipBlanks(c.p + 1, c.end);
@@ -228,52 +279,8 @@ Parse parseValueLine(Text &t, Cursor &c, bool eightBitText, Value &v) {
         v.type = kTypeString;
         return restIsEmpty(c.p, c.end) ? Parse::Ok : Parse::Malformed;
     }
-    if (skipAsciiWord(c.p, c.end, "dword:")) {
-        c.p = skipBlanks(c.p, c.end);
-        uint32_t value = 0;
-        int digits = 0;
-        for (; c.p < c.end && hexDigit(*c.p) >= 0; ++c.p, ++digits) {
-            if (digits == 8) return Parse::Malformed;
-            value = value << 4 | static_cast<uint32_t>(hexDigit(*c.p));
-        }
-        if (digits == 0 || !restIsEmpty(c.p, c.end)) return Parse::Malformed;
-        const uint8_t le[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                               static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-        if (!append(v.data, le, 4)) return Parse::NoMemory;
-        v.type = kTypeDword;
-        return Parse::Ok;
-    }
-    if (skipAsciiWord(c.p, c.end, "hex")) {
-        v.type = kTypeBinary;
-        if (c.p < c.end && *c.p == u'(') {
-            ++c.p;
-            uint32_t type = 0;
-            int digits = 0;
-            for (; c.p < c.end && hexDigit(*c.p) >= 0; ++c.p, ++digits) {
-                if (digits == 8) return Parse::Malformed;
-                type = type << 4 | static_cast<uint32_t>(hexDigit(*c.p));
-            }
-            if (digits == 0 || c.p == c.end || *c.p != u')') return Parse::Malformed;
-            ++c.p;
-            v.type = type;
-        }
-        if (c.p == c.end || *c.p != u':') return Parse::Malformed;
-        ++c.p;
-        if ((r = parseHexBytes(t, c, v.data)) != Parse::Ok) return r;
-        if (eightBitText && (v.type == kTypeExpandString || v.type == kTypeMultiString)) {
-            Buffer wide{nullptr, 0, 0};
-            if (!appendEightBitText(wide, v.data.data, v.data.size)) {
-                release(wide);
-                return Parse::NoMemory;
-            }
-            release(v.data);
-            v.data = wide;
-        }
-        if (v.type == kTypeString || v.type == kTypeExpandString || v.type == kTypeMultiString) {
-            if (!terminateString(v.data)) return Parse::NoMemory;
-        }
-        return Parse::Ok;
-    }
+    if (skipAsciiWord(c.p, c.end, "dword:")) return parseDword(c, v);
+    if (skipAsciiWord(c.p, c.end, "hex")) return parseHexData(t, c, eightBitText, v);
     return Parse::Malformed;
 }
 

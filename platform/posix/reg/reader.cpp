@@ -22,10 +22,18 @@ namespace {
 
 using namespace regfile;
 
+// One reading of the file for one key.
 struct Reading {
     Text text;
     Records records;
     Value value;
+    const Char *target;     // the key asked for, [target, targetEnd)
+    const Char *targetEnd;
+    Root wanted;
+    bool eightBitText;      // REGEDIT4: strings other than REG_SZ are 8-bit text
+    bool exists;            // the key asked for, so far
+    bool inTarget;          // value lines belong to the key asked for
+    TraceBudget ignored;
 };
 
 void releaseReading(Reading &r) {
@@ -37,116 +45,110 @@ void releaseReading(Reading &r) {
 
 // A line of the key asked for that gives it nothing, told with its number
 // and text; counted from the text's start only when traced.
-void traceIgnored(const Text &t, const Char *line, const Char *end, const char *why, TraceBudget &budget) {
-    if (!budget.take()) return;
+void traceIgnored(Reading &r, const Char *line, const Char *end, const char *why) {
+    if (!tracing() || !r.ignored.take()) return;
     unsigned long number = 1;
-    for (const Char *p = t.units; p < line; ++p) number += *p == u'\n' ? 1 : 0;
+    for (const Char *p = r.text.units; p < line; ++p) number += *p == u'\n' ? 1 : 0;
     trace("registry file line %lu ignored (%s): %s", number, why, TraceText(line, end).c_str());
+}
+
+// The first line that is not blank names the format. False for anything but
+// the two headers.
+bool readHeader(Reading &r) {
+    const Char *line, *end;
+    while (nextLine(r.text, &line, &end)) {
+        line = skipBlanks(line, end);
+        while (end > line && isBlank(end[-1])) --end;
+        if (line == end) continue;
+        r.eightBitText = isExactly(line, end, "REGEDIT4");
+        return r.eightBitText || isExactly(line, end, "Windows Registry Editor Version 5.00");
+    }
+    return false;
+}
+
+// A key line, from its '[' at `p`: a section of the key asked for makes it
+// exist and takes the value lines that follow; a deletion of it, or of a key
+// above it, takes it away with what it held. Values after a malformed key
+// line or in another root belong to no key the library can open.
+void applyKeyLine(Reading &r, const Char *line, const Char *p, const Char *end) {
+    KeyLine key;
+    r.inTarget = false;
+    if (!parseKeyLine(p, end, &key)) {
+        traceIgnored(r, line, end, "not a key line");
+        return;
+    }
+    if (key.root != r.wanted) return;
+    const Relation relation = relate(key.path, key.pathEnd, r.target, r.targetEnd);
+    if (key.deletion) {
+        // A root cannot be deleted.
+        if (hasComponents(key.path, key.pathEnd) && (relation == Relation::Same || relation == Relation::Ancestor)) {
+            r.exists = false;
+            clearRecords(r.records);
+        }
+    } else if (relation == Relation::Same || relation == Relation::Descendant) {
+        r.exists = true;
+        r.inTarget = relation == Relation::Same;
+    }
+}
+
+// A value line, from its first unit at `p`, with the lines its hex data
+// continues on; kept when it belongs to the key asked for. False when
+// memory runs out.
+bool applyValueLine(Reading &r, const Char *line, const Char *p, const Char *end) {
+    Cursor c{line, p, end};
+    const Parse parsed = parseValueLine(r.text, c, r.eightBitText, r.value);
+    if (parsed == Parse::NoMemory) return false;
+    // A malformed value is skipped with the lines it has taken, and no
+    // more: a backslash that does not continue hex data joins nothing.
+    if (parsed == Parse::Malformed) {
+        if (r.inTarget) traceIgnored(r, line, c.end, "not a value the registry editor imports");
+        return true;
+    }
+    return !r.inTarget || appendRecord(r.records, r.value.type, r.value.removed, r.value.name, r.value.data);
 }
 
 }  // namespace
 
 RegistryKeyValues *loadRegistryKey(const uint8_t *bytes, size_t size, RegistryRoot root, const Char *subkey) {
     if (bytes == nullptr) size = 0;
-    const Char *target = subkey != nullptr ? subkey : QTEXT("");
-    const Char *targetEnd = target;
-    while (*targetEnd != 0) ++targetEnd;
-    // The system refuses a key path that starts with a backslash.
-    if (target < targetEnd && *target == u'\\') return nullptr;
-    const Root wanted = root == RegistryRoot::CurrentUser ? Root::CurrentUser : Root::LocalMachine;
-
     Reading r{};
-    if (!decodeFile(bytes, size, &r.text)) {
-        releaseReading(r);
-        return nullptr;
-    }
+    r.target = subkey != nullptr ? subkey : QTEXT("");
+    r.targetEnd = r.target;
+    while (*r.targetEnd != 0) ++r.targetEnd;
+    // The system refuses a key path that starts with a backslash.
+    if (r.target < r.targetEnd && *r.target == u'\\') return nullptr;
+    r.wanted = root == RegistryRoot::CurrentUser ? Root::CurrentUser : Root::LocalMachine;
+    // The root itself is always there; any other key exists once a section
+    // names it or a key below it, until a deletion takes it away.
+    r.exists = !hasComponents(r.target, r.targetEnd);
 
-    // The first line that is not blank names the format.
-    const Char *line, *end;
-    bool eightBitText = false;
-    bool registryFile = false;
-    while (nextLine(r.text, &line, &end)) {
-        line = skipBlanks(line, end);
-        while (end > line && isBlank(end[-1])) --end;
-        if (line == end) continue;
-        if (isExactly(line, end, "REGEDIT4")) {
-            registryFile = true;
-            eightBitText = true;
-        } else if (isExactly(line, end, "Windows Registry Editor Version 5.00")) {
-            registryFile = true;
-        }
-        break;
-    }
-    if (!registryFile) {
-        if (tracing()) {
+    if (!decodeFile(bytes, size, &r.text) || !readHeader(r)) {
+        if (r.text.units != nullptr && tracing()) {
             trace("registry file: its first line is no registry header (REGEDIT4 or Windows Registry Editor Version "
                   "5.00); the registry is empty");
         }
         releaseReading(r);
         return nullptr;
     }
-    TraceBudget ignored;
-
-    // The root itself is always there; any other key exists once a section
-    // names it or a key below it, until a deletion takes it away.
-    bool exists = !hasComponents(target, targetEnd);
-    bool inTarget = false;  // value lines belong to the key asked for
-    while (nextLine(r.text, &line, &end)) {
+    const Char *line, *end;
+    bool enoughMemory = true;
+    while (enoughMemory && nextLine(r.text, &line, &end)) {
         const Char *p = skipBlanks(line, end);
         if (p == end || *p == u';') continue;
         if (*p == u'[') {
-            KeyLine key;
-            inTarget = false;
-            // Values after a malformed key line or in another root belong to
-            // no key the library can open.
-            if (!parseKeyLine(p, end, &key)) {
-                if (tracing()) traceIgnored(r.text, line, end, "not a key line", ignored);
-                continue;
-            }
-            if (key.root != wanted) continue;
-            const Relation relation = relate(key.path, key.pathEnd, target, targetEnd);
-            if (key.deletion) {
-                // A root cannot be deleted.
-                if (hasComponents(key.path, key.pathEnd) &&
-                    (relation == Relation::Same || relation == Relation::Ancestor)) {
-                    exists = false;
-                    clearRecords(r.records);
-                }
-            } else if (relation == Relation::Same || relation == Relation::Descendant) {
-                exists = true;
-                inTarget = relation == Relation::Same;
-            }
-            continue;
-        }
-        if (*p != u'"' && *p != u'@') {
+            applyKeyLine(r, line, p, end);
+        } else if (*p == u'"' || *p == u'@') {
+            enoughMemory = applyValueLine(r, line, p, end);
+        } else if (r.inTarget) {
             // Not a line of this format: skipped.
-            if (inTarget && tracing()) traceIgnored(r.text, line, end, "neither a key nor a value", ignored);
-            continue;
-        }
-
-        Cursor c{line, p, end};
-        const Parse parsed = parseValueLine(r.text, c, eightBitText, r.value);
-        if (parsed == Parse::NoMemory) {
-            releaseReading(r);
-            return nullptr;
-        }
-        // A malformed value is skipped with the lines it has taken, and no
-        // more: a backslash that does not continue hex data joins nothing.
-        if (parsed == Parse::Malformed) {
-            if (inTarget && tracing()) traceIgnored(r.text, line, c.end, "not a value the registry editor imports", ignored);
-            continue;
-        }
-        if (inTarget && !appendRecord(r.records, r.value.type, r.value.removed, r.value.name, r.value.data)) {
-            releaseReading(r);
-            return nullptr;
+            traceIgnored(r, line, end, "neither a key nor a value");
         }
     }
-
-    if (tracing()) ignored.finish("registry file lines ignored");
+    if (tracing()) r.ignored.finish("registry file lines ignored");
     // The text goes first: settling the records takes memory of its own.
     free(r.text.units);
     r.text.units = nullptr;
-    RegistryKeyValues *values = exists ? adoptRecords(r.records) : nullptr;
+    RegistryKeyValues *values = enoughMemory && r.exists ? adoptRecords(r.records) : nullptr;
     releaseReading(r);
     return values;
 }
