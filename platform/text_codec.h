@@ -5,9 +5,9 @@
 // well formed.
 //
 // The UTF-8 and UTF-16 conversions are defined in this header: the Windows
-// tool links only quorvel.dll, which does not carry them, and compiles them
-// from here, so of the library's headers this one includes only the public
-// one. The rest is in text_codec.cpp.
+// DLL does not carry them, so the Windows tool compiles them from here, and
+// of the library's headers this one includes only the public one. The rest
+// is in text_codec.cpp.
 #ifndef QUORVEL_PLATFORM_TEXT_CODEC_H
 #define QUORVEL_PLATFORM_TEXT_CODEC_H
 

@@ -13,35 +13,11 @@
 #include <vector>
 
 #include "commands.h"
-#include "device_file.h"
 #include "system.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#include <shellapi.h>
-#endif
 
 using namespace quorvel_tool;
 
 namespace {
-
-// The arguments as the tool's text (see textToUnits): the bytes given on
-// POSIX; on Windows, which hands them over in UTF-16, UTF-8 that keeps a lone
-// surrogate.
-std::vector<std::string> arguments(int argc, char **argv) {
-#if defined(_WIN32)
-    (void)argc;
-    (void)argv;
-    std::vector<std::string> out;
-    int count = 0;
-    LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    for (int i = 1; wide != nullptr && i < count; ++i) out.push_back(unitsToText(wide[i]));
-    LocalFree(wide);
-    return out;
-#else
-    return std::vector<std::string>(argv + 1, argv + argc);
-#endif
-}
 
 int refuse(int status, const std::string &message, const std::string &command = std::string()) {
     // Line by line, so that a list (what stayed of a tree) keeps its lines
@@ -59,7 +35,18 @@ int refuse(int status, const std::string &message, const std::string &command = 
     return status;
 }
 
-void printHelp() {
+// Writes the whole result; a full disk or a closed pipe is an error too.
+int emit(const std::string &text, int status) {
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (written && std::fflush(stdout) == 0) return status;
+    const int code = errno;
+    (void)std::fprintf(stderr, "quorvel: cannot write the output: %s\n",
+                       code != 0 ? std::strerror(code) : "write error");
+    return 1;
+}
+
+int printHelp() {
     std::printf("usage: quorvel [--json] COMMAND [ARGS]\n"
                 "       quorvel help [COMMAND] | quorvel --version\n\n"
                 "Asks the Quorvel library about capture devices, regional broadcast defaults and storage.\n"
@@ -67,11 +54,13 @@ void printHelp() {
                 "'quorvel COMMAND --help' describes one command.\n\n"
                 "commands:\n");
     for (const auto &c : commands()) std::printf("  %-32s %s\n", c.synopsis, c.summary);
+    return emit("", 0);
 }
 
-void printCommandHelp(const Command &c) {
+int printCommandHelp(const Command &c) {
     std::printf("usage: quorvel %s [--json]\n\n%s\n", c.synopsis, c.summary);
     if (c.details[0] != 0) std::printf("\n%s\n", c.details);
+    return emit("", 0);
 }
 
 const Command *findCommand(const std::string &name) {
@@ -85,87 +74,95 @@ bool isOption(const std::string &a) {
     return a.size() > 1 && a[0] == '-' && (a[1] == '-' || std::isalpha(static_cast<unsigned char>(a[1])));
 }
 
-// Writes the whole result; a full disk or a closed pipe is an error too.
-int emit(const std::string &text, int status) {
-    errno = 0;
-    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-    if (written && std::fflush(stdout) == 0) return status;
-    const int code = errno;
-    (void)std::fprintf(stderr, "quorvel: cannot write the output: %s\n",
-                       code != 0 ? std::strerror(code) : "write error");
-    return 1;
+// The command line, read once: the options wherever they stand, the command
+// and its arguments.
+struct CommandLine {
+    bool json = false, help = false, version = false;
+    Flags flags;
+    std::string name;     // the command, or "help", or empty
+    std::string unknown;  // the first option the tool does not know
+    std::vector<std::string> positional;
+};
+
+CommandLine parseCommandLine(const std::vector<std::string> &args) {
+    CommandLine line;
+    bool optionsDone = false;
+    for (const auto &a : args) {
+        if (optionsDone || !isOption(a)) {
+            if (line.name.empty())
+                line.name = a;
+            else
+                line.positional.push_back(a);
+        } else if (a == "--") {
+            optionsDone = true;
+        } else if (a == "--json") {
+            line.json = true;
+        } else if (a == "--help" || a == "-h") {
+            line.help = true;
+        } else if (a == "--version" || a == "-V") {
+            line.version = true;
+        } else if (a == "--force") {
+            line.flags.force = true;
+        } else if (line.unknown.empty()) {
+            line.unknown = a;
+        }
+    }
+    return line;
+}
+
+// Refuses a line no command runs with: an unknown command or option, or
+// --force for a command that takes none. 0 when there is nothing to refuse.
+int refuseUsage(const CommandLine &line, const Command *command) {
+    const std::string &name = line.name;
+    if (!name.empty() && name != "help" && command == nullptr) return refuse(2, "unknown command '" + name + "'");
+    if (!line.unknown.empty()) return refuse(2, "unknown option '" + line.unknown + "'", name == "help" ? "" : name);
+    if (line.flags.force && (command == nullptr || !command->takesForce))
+        return refuse(2, "unknown option '--force'" + (command ? " for " + name : std::string()), name);
+    return 0;
+}
+
+int emitDocument(const Document &doc, bool json) { return emit(json ? renderJson(doc) : renderText(doc), 0); }
+
+int printVersion(bool json) {
+    Document doc;
+    versionDocument(doc);
+    return emitDocument(doc, json);
+}
+
+// "quorvel help [COMMAND]".
+int helpCommand(const std::vector<std::string> &names) {
+    if (names.size() > 1) return refuse(2, "help takes one command name", "help");
+    if (names.empty()) return printHelp();
+    if (names[0] == "help") {
+        std::printf("usage: quorvel help [COMMAND]\n\nDescribes COMMAND, or lists the commands.\n");
+        return emit("", 0);
+    }
+    const Command *command = findCommand(names[0]);
+    if (command == nullptr) return refuse(2, "no help for '" + names[0] + "': not a command");
+    return printCommandHelp(*command);
+}
+
+int runCommand(const Command &command, const CommandLine &line) {
+    if (line.positional.size() < command.minArgs || line.positional.size() > command.maxArgs)
+        return refuse(2, std::string("wrong number of arguments: quorvel ") + command.synopsis, line.name);
+    captureLibraryTrace();
+    Document doc;
+    Failure failure;
+    if (command.run(line.positional, line.flags, doc, failure)) return emitDocument(doc, line.json);
+    // A shortfall of an operation that ran: scripts still get its result.
+    if (failure.reported && line.json && emit(renderJson(doc), 0) != 0) return 1;
+    return refuse(failure.status, failure.message, line.name);
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-    const std::vector<std::string> args = arguments(argc, argv);
-    bool json = false, help = false, version = false, optionsDone = false;
-    Flags flags;
-    std::string name, unknown;
-    std::vector<std::string> positional;
-    for (const auto &a : args) {
-        if (optionsDone || !isOption(a)) {
-            if (name.empty())
-                name = a;
-            else
-                positional.push_back(a);
-        } else if (a == "--") {
-            optionsDone = true;
-        } else if (a == "--json") {
-            json = true;
-        } else if (a == "--help" || a == "-h") {
-            help = true;
-        } else if (a == "--version" || a == "-V") {
-            version = true;
-        } else if (a == "--force") {
-            flags.force = true;
-        } else if (unknown.empty()) {
-            unknown = a;
-        }
-    }
-    const Command *command = name.empty() || name == "help" ? nullptr : findCommand(name);
-    if (!name.empty() && name != "help" && command == nullptr) return refuse(2, "unknown command '" + name + "'");
-    if (!unknown.empty()) return refuse(2, "unknown option '" + unknown + "'", name == "help" ? "" : name);
-    if (flags.force && (command == nullptr || !command->takesForce))
-        return refuse(2, "unknown option '--force'" + (command ? " for " + name : std::string()), name);
-    if (version) {
-        Document doc;
-        versionDocument(doc);
-        return emit(json ? renderJson(doc) : renderText(doc), 0);
-    }
-    if (name == "help") {
-        if (positional.size() > 1) return refuse(2, "help takes one command name", "help");
-        if (positional.empty()) {
-            printHelp();
-            return emit("", 0);
-        }
-        if (positional[0] == "help") {
-            std::printf("usage: quorvel help [COMMAND]\n\nDescribes COMMAND, or lists the commands.\n");
-            return emit("", 0);
-        }
-        command = findCommand(positional[0]);
-        if (command == nullptr) return refuse(2, "no help for '" + positional[0] + "': not a command");
-        printCommandHelp(*command);
-        return emit("", 0);
-    }
-    if (command == nullptr) {
-        if (!help) return refuse(2, "no command given");
-        printHelp();
-        return emit("", 0);
-    }
-    if (help) {
-        printCommandHelp(*command);
-        return emit("", 0);
-    }
-    if (positional.size() < command->minArgs || positional.size() > command->maxArgs)
-        return refuse(2, std::string("wrong number of arguments: quorvel ") + command->synopsis, name);
-
-    captureLibraryTrace();
-    Document doc;
-    Failure failure;
-    if (command->run(positional, flags, doc, failure)) return emit(json ? renderJson(doc) : renderText(doc), 0);
-    // A shortfall of an operation that ran: scripts still get its result.
-    if (failure.reported && json && emit(renderJson(doc), 0) != 0) return 1;
-    return refuse(failure.status, failure.message, name);
+    const CommandLine line = parseCommandLine(commandArguments(argc, argv));
+    const Command *command = line.name.empty() || line.name == "help" ? nullptr : findCommand(line.name);
+    if (const int status = refuseUsage(line, command); status != 0) return status;
+    if (line.version) return printVersion(line.json);
+    if (line.name == "help") return helpCommand(line.positional);
+    if (command == nullptr) return line.help ? printHelp() : refuse(2, "no command given");
+    if (line.help) return printCommandHelp(*command);
+    return runCommand(*command, line);
 }

@@ -1,7 +1,9 @@
-// What the tool asks the system itself, apart from the library: the files a
-// user names, what a path is, where the tool lies and which library it runs
-// with. The library keeps its own rules (a missing settings file reads as
-// defaults); these checks are the tool's, so that a mistyped name is told.
+// What the tool asks the system itself, apart from the library: its
+// arguments, the files a user names, what a path is, where the tool lies and
+// which library it runs with. The library keeps its own rules (a missing
+// settings file reads as defaults); these checks are the tool's, so that a
+// mistyped name is told. Defined in system.cpp and in the side the build
+// picks, posix/ or win32/ (system_side.h is the seam between them).
 #ifndef QUORVEL_TOOLS_SYSTEM_H
 #define QUORVEL_TOOLS_SYSTEM_H
 
@@ -61,6 +63,11 @@ std::string existingAncestor(const std::string &path);
 // Why nothing can be made in the directory `dir`, in the system's words, or
 // empty when the tool cannot tell.
 std::string writeProblem(const std::string &dir);
+
+// The arguments after the program's name, as the tool's text (see
+// textToUnits): the bytes given on POSIX; on Windows, which hands them over
+// in UTF-16, UTF-8 that keeps a lone surrogate.
+std::vector<std::string> commandArguments(int argc, char **argv);
 
 // The samples installed with the tool, found from where the tool lies.
 std::string samplesDirectory();
