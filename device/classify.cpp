@@ -2,6 +2,8 @@
 // caller's record. No state, no allocation, no platform calls.
 #include "quorvel/quorvel.h"
 
+namespace quorvel {
+namespace device {
 namespace {
 
 bool isDvbFamily(int32_t type) {
@@ -9,6 +11,11 @@ bool isDvbFamily(int32_t type) {
 }
 
 }  // namespace
+}  // namespace device
+}  // namespace quorvel
+
+// The exports name the helpers above.
+using namespace quorvel::device;
 
 extern "C" {
 

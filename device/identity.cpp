@@ -2,9 +2,11 @@
 // vendor and product identifiers out of a hardware path.
 #include "quorvel/quorvel.h"
 
+namespace quorvel {
+namespace device {
 namespace {
 
-constexpr int kPathUnits = 260;  // working buffer, terminator included
+constexpr int kWorkingUnits = 260;  // working buffer, terminator included
 constexpr int kIdChars = 4;
 
 bool isEmpty(const QuorvelChar *s) { return s[0] == 0; }
@@ -52,6 +54,11 @@ void copyId(const QuorvelChar *text, int length, int at, QuorvelChar *out) {
 }
 
 }  // namespace
+}  // namespace device
+}  // namespace quorvel
+
+// The exports name the helpers above.
+using namespace quorvel::device;
 
 extern "C" {
 
@@ -81,9 +88,9 @@ int32_t QUORVEL_CALL Quorvel_GetVIDPID(const QuorvelChar *path, QuorvelChar *vid
     // The path is examined as the 260-unit working buffer holds it: its first
     // 259 units. Nothing past them is read, so a longer path (or one without
     // a terminator) can neither overflow the buffer nor be over-read.
-    QuorvelChar upper[kPathUnits];
+    QuorvelChar upper[kWorkingUnits];
     int length = 0;
-    while (length < kPathUnits - 1 && path[length] != 0) {
+    while (length < kWorkingUnits - 1 && path[length] != 0) {
         QuorvelChar c = path[length];
         upper[length] = (c >= u'a' && c <= u'z') ? static_cast<QuorvelChar>(c - (u'a' - u'A')) : c;
         ++length;

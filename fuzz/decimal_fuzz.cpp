@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<QuorvelChar> text = unitsFrom(data, size);
-    const int32_t got = quorvel::parseDecimal(text.data(), static_cast<int>(text.size()));
+    const int32_t got = quorvel::region::parseDecimal(text.data(), static_cast<int>(text.size()));
     size_t i = 0;
     while (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')) ++i;
     bool negative = false;

@@ -15,10 +15,6 @@ constexpr uint32_t foldAscii(Unit c) {
     return c >= Unit('A') && c <= Unit('Z') ? static_cast<uint32_t>(c) + ('a' - 'A') : static_cast<uint32_t>(c);
 }
 
-// The i of a name that is `prefix`, i and `suffix`, i from 1 to INT32_MAX
-// written as the library prints it (no sign, no leading zero), else 0. ASCII
-// letters match without regard to case, as a look-up matches them, so the
-// name is the one a look-up of the printed name finds.
 // Whether `a` and `b` hold the same n units, ASCII letters folded. Names
 // mostly match in the case written, so that is tried first.
 template <typename Unit, typename PatternUnit>
@@ -31,6 +27,10 @@ bool sameFolded(const Unit *a, const PatternUnit *b, size_t n) {
     return true;
 }
 
+// The i of a name that is `prefix`, i and `suffix`, i from 1 to INT32_MAX
+// written as the library prints it (no sign, no leading zero), else 0. ASCII
+// letters match without regard to case, as a look-up matches them, so the
+// name is the one a look-up of the printed name finds.
 template <typename Unit, typename PatternUnit>
 int32_t numberedKeyIndex(const Unit *name, size_t length, const PatternUnit *prefix, size_t prefixLength,
                          const PatternUnit *suffix, size_t suffixLength) {

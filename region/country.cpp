@@ -8,7 +8,8 @@
 #include "platform/trace.h"
 #include "region/settings.h"
 
-using namespace quorvel;
+namespace quorvel {
+namespace region {
 using platform::RegistryKey;
 using platform::RegistryRoot;
 
@@ -60,42 +61,42 @@ int32_t nationOf(platform::Profile &profile, int32_t i) {
 // library reads can list, so the first absent entry is always known.
 constexpr uint32_t kMostRecorded = uint32_t{1} << 22;
 
-enum class Listing { kFirst, kRepeat, kUnrecorded };
+enum class Listing { First, Repeat, Unrecorded };
 
-// Records entry `i` as listed: kRepeat when it was listed before, so an
-// earlier line decides it; kUnrecorded when it is past what `seen` records.
+// Records entry `i` as listed: Repeat when it was listed before, so an
+// earlier line decides it; Unrecorded when it is past what `seen` records.
 Listing record(ListWalk &w, int32_t i) {
     const uint32_t bit = static_cast<uint32_t>(i);
     if (bit / 64 >= w.words) {
         const uint32_t most = static_cast<uint32_t>(w.count) < kMostRecorded ? static_cast<uint32_t>(w.count)
                                                                                  : kMostRecorded;
-        if (bit > most) return Listing::kUnrecorded;
+        if (bit > most) return Listing::Unrecorded;
         uint32_t words = w.words != 0 ? w.words * 2 : 4;
         if (words <= bit / 64) words = bit / 64 + 1;
         if (words > most / 64 + 1) words = most / 64 + 1;
         void *grown = realloc(w.seen, words * sizeof(uint64_t));
         if (grown == nullptr) {
             w.failed = true;
-            return Listing::kUnrecorded;
+            return Listing::Unrecorded;
         }
         w.seen = static_cast<uint64_t *>(grown);
         for (uint32_t k = w.words; k < words; ++k) w.seen[k] = 0;
         w.words = words;
     }
     const uint64_t mask = uint64_t{1} << (bit % 64);
-    if (w.seen[bit / 64] & mask) return Listing::kRepeat;
+    if (w.seen[bit / 64] & mask) return Listing::Repeat;
     w.seen[bit / 64] |= mask;
-    return Listing::kFirst;
+    return Listing::First;
 }
 
 void visitEntry(void *context, int32_t i, const Char *value) {
     ListWalk &w = *static_cast<ListWalk *>(context);
     if (i > w.count) return;
     const Listing listing = record(w, i);
-    if (listing == Listing::kRepeat || (w.best != 0 && i >= w.best)) return;
+    if (listing == Listing::Repeat || (w.best != 0 && i >= w.best)) return;
     // The line's own value is the entry's when it is the first line of its
     // name; otherwise a read of the key says which line decides.
-    const bool own = value != nullptr && listing == Listing::kFirst;
+    const bool own = value != nullptr && listing == Listing::First;
     if ((own ? parseDecimal(value) : nationOf(*w.profile, i)) == w.nation) w.best = i;
 }
 
@@ -137,7 +138,6 @@ int32_t findNation(platform::Profile &profile, int32_t nation, int32_t count) {
     free(w.seen);
     return found;
 }
-
 
 // The settings' answer for `nation`: {1, country, tune space, entry} for the
 // entry it matches, {0, 0, 0, CountryNum} for none.
@@ -201,6 +201,12 @@ int32_t countryFromSettings(int32_t nation, int32_t *countryOut, int32_t *tuneSp
 }
 
 }  // namespace
+}  // namespace region
+}  // namespace quorvel
+
+// The exports name the helpers above.
+using namespace quorvel::region;
+namespace platform = quorvel::platform;
 
 extern "C" int32_t QUORVEL_CALL Quorvel_GetDefaultCountryCode(int32_t *countryOut, int32_t *tuneSpaceOut,
                                                               const QuorvelChar *settingsPath) {

@@ -1,6 +1,7 @@
 #include "region/decimal.h"
 
 namespace quorvel {
+namespace region {
 
 namespace {
 
@@ -36,4 +37,5 @@ int32_t parseDecimal(const platform::Char *text, int limit) {
     return magnitude == 0x80000000u ? INT32_MIN : -static_cast<int32_t>(magnitude);
 }
 
+}  // namespace region
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 namespace quorvel {
+namespace region {
 
 // The library's one text-to-number rule, the same on every build: leading
 // white space skipped, an optional sign, decimal digits up to the first other
@@ -14,6 +15,7 @@ namespace quorvel {
 // most `limit` units (the working buffers always hold a terminator first).
 int32_t parseDecimal(const platform::Char *text, int limit = platform::kPathUnits);
 
+}  // namespace region
 }  // namespace quorvel
 
 #endif

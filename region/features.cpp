@@ -2,8 +2,8 @@
 // parsing, and devices that need a frequency offset when tuning.
 #include "region/settings.h"
 
-using namespace quorvel;
-
+namespace quorvel {
+namespace region {
 namespace {
 
 // Whether `needle` (at most 259 units, terminated) occurs in `haystack`, case
@@ -29,6 +29,12 @@ bool contains(const Char *haystack, const Char (&needle)[kPathUnits]) {
 }
 
 }  // namespace
+}  // namespace region
+}  // namespace quorvel
+
+// The exports name the helpers above.
+using namespace quorvel::region;
+namespace platform = quorvel::platform;
 
 extern "C" {
 

@@ -7,6 +7,7 @@
 #include "region/decimal.h"
 
 namespace quorvel {
+namespace region {
 
 using platform::Char;
 using platform::kPathUnits;
@@ -27,6 +28,7 @@ inline void readNumberedSetting(platform::Profile &profile, const Char *section,
     profile.readString(section, key, fallback, value);
 }
 
+}  // namespace region
 }  // namespace quorvel
 
 #endif

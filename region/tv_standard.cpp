@@ -4,9 +4,8 @@
 #include "platform/text.h"
 #include "platform/trace.h"
 
-using quorvel::platform::Char;
-using quorvel::platform::kPathUnits;
-
+namespace quorvel {
+namespace region {
 namespace {
 
 struct TuneSpaceRange {
@@ -177,6 +176,11 @@ int32_t standardFromTable(int32_t tuneSpace) {
 }
 
 }  // namespace
+}  // namespace region
+}  // namespace quorvel
+
+// The exports name the helpers above.
+using namespace quorvel::region;
 
 extern "C" int32_t QUORVEL_CALL Quorvel_GetTVStandardByTuneSpace(int32_t tuneSpace, int32_t inputKind) {
     using namespace quorvel::platform;

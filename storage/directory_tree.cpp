@@ -4,14 +4,13 @@
 #include "platform/files.h"
 #include "storage/paths.h"
 
+namespace quorvel {
+namespace storage {
 namespace {
 
-using quorvel::platform::Char;
-using quorvel::platform::DirectoryEntry;
-using quorvel::platform::TreeDirectory;
-namespace platform = quorvel::platform;
-using quorvel::storage::boundedLength;
-using quorvel::storage::copyString;
+using platform::Char;
+using platform::DirectoryEntry;
+using platform::TreeDirectory;
 
 // An attempt counts as good when the directory was made or the name exists
 // already (possibly as a file: a good result does not prove a directory).
@@ -84,6 +83,12 @@ bool removeContents(TreeDirectory *dir, Char *path, int length) {
 }
 
 }  // namespace
+}  // namespace storage
+}  // namespace quorvel
+
+// The exports name the helpers above.
+using namespace quorvel::storage;
+namespace platform = quorvel::platform;
 
 extern "C" {
 

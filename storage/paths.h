@@ -17,7 +17,8 @@ inline int boundedLength(const platform::Char *s, int limit) {
     return n;
 }
 
-// Copies `s` (at most `units - 1` units, known to fit) with its terminator.
+// Copies the `length` units of `s` to `out`, which has room for them and a
+// terminator, and terminates it.
 inline void copyString(platform::Char *out, const platform::Char *s, int length) {
     for (int i = 0; i < length; ++i) out[i] = s[i];
     out[length] = 0;

@@ -1,29 +1,8 @@
 // Files, directories and volumes, POSIX side: what the Windows calls do, in
-// every respect the library can observe, over POSIX paths.
-//
-// Paths arrive as 16-bit units and go to the system as UTF-8. A lone low
-// surrogate U+DC80..U+DCFF stands for the single byte 0x80..0xFF, and bytes
-// that are not valid UTF-8 in a name read from the system come back as such
-// surrogates, so every name a directory holds can be named again. Any other
-// lone surrogate makes the path invalid, as a forbidden character does on
-// Windows; no such path reaches the system.
-//
-// Attributes, as Windows reports them:
-//   directory                    0x10
-//   regular file (or other)      0x20, the archive bit a new file carries
-//   read-only                    +0x01 when the owner's write bit is clear:
-//                                a property of the entry, as on Windows, not
-//                                of the caller, so it holds for root too
-//   symbolic link                0x420, never followed: a link is an entry
-//                                of its own, like a file link on Windows
-//   mounted directory in a tree  0x410: a directory on another mount than
-//                                the one being walked, which a removal never
-//                                enters
-// Nothing is hidden: a leading dot is a listing convention, not a property.
-//
+// every respect the library can observe, over POSIX paths. docs/storage.md
+// gives the rules: paths and the bytes that are not UTF-8, the attribute
+// values, how a tree is walked and what windows remain, the probes.
 // Drive roots and drive types come from the mount table (mount_table.cpp).
-// There are no share modes or mandatory locks, so opening for reading never
-// reports a sharing violation.
 #include "platform/files.h"
 
 #include <dirent.h>

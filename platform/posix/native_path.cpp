@@ -8,8 +8,6 @@
 namespace quorvel {
 namespace platform {
 
-// UTF-16 to UTF-8, into `out` of `capacity` bytes. False for a lone
-// surrogate outside U+DC80..U+DCFF or a result that does not fit.
 bool toNative(const Char *text, char *out, size_t capacity, size_t *length) {
     if (capacity == 0) return false;
     size_t units = 0;
@@ -23,8 +21,6 @@ bool toNative(const Char *text, char *out, size_t capacity, size_t *length) {
     return true;
 }
 
-// UTF-8 (or any bytes) to UTF-16 into `out` of `capacity` units, terminator
-// included. The length, or -1 when it does not fit.
 int fromNative(const char *text, Char *out, int capacity) {
     if (capacity < 1) return -1;
     const size_t n = utf8ToUtf16(reinterpret_cast<const unsigned char *>(text), strlen(text), out,

@@ -1,34 +1,14 @@
 // Settings file, POSIX side: GetPrivateProfileStringW over a file read once
-// and kept.
+// and kept. docs/settings-file.md gives the rules: how the file is opened and
+// where that differs from Windows, what is kept between calls and how a
+// change is seen.
 //
-// Windows opens and reads the file at every GetPrivateProfileStringW call.
-// Here a Profile (one exported call) takes the parsed file at its first
-// read, and every read after that is a look-up in it (ini/parse.h); a
-// change to the file during the call is not seen, and a file that could not
-// be read stays unread for the rest of the call. The parsed files are kept
-// from call to call while their stamps show them unchanged (file_stamp.h:
-// one stat at a call's first read, and the one-tick rule): at most
-// kKeptFiles of them, taking at most kKeptBytes as profileBytes counts
-// them, the longest unused going first; a file larger than that is parsed
-// at every call. A kept file is shared by the cache and every Profile
-// reading it, and freed by the last to let go, so a call keeps reading the
-// file it took while another call replaces it in the cache. One lock guards
-// the cache, held only to look up, add and drop files.
-//
-// Opening, and where it differs from Windows:
-//  - The path's UTF-16 is converted to the system's bytes as every path of
-//    the library is (native_path.h); one that cannot be, or is longer than
-//    the system's path limit, reads as a missing file.
-//  - The path is used as given: no 260-unit limit, no search of a Windows
-//    directory for a bare file name, '\' is an ordinary character.
-//  - Anything but a regular file (a directory, a FIFO, a device) reads as an
-//    unreadable file without being opened (opening a FIFO would wake a
-//    writer waiting on it); so does a file over kMaxProfileBytes.
-//  - A missing or unreadable file, and running out of memory, make every
-//    read yield its default, as a missing file does on Windows.
-//  - A null path (no settings file) yields the default as the caller passes
-//    it, cut to 259 units: the Windows side does the same without calling
-//    the system.
+// A Profile (one exported call) takes the parsed file at its first read, and
+// every read after that is a look-up in it (ini/parse.h). A kept file is
+// shared by the cache and every Profile reading it, and freed by the last to
+// let go, so a call keeps reading the file it took while another call
+// replaces it in the cache. One lock guards the cache, held only to look up,
+// add and drop files.
 #include "platform/profile.h"
 
 #include <pthread.h>

@@ -1,14 +1,6 @@
 // Registry, POSIX side: the registry is a registry export file named by the
-// environment variable QUORVEL_REGISTRY_FILE (docs/registry-file.md). Its
-// keys are kept, parsed, while it is unchanged; a change to it shows at the
-// next open. An open key holds a reference to the values it was opened
-// with until it is closed. A variable naming a file that cannot be read or
-// is no registry file: an empty registry, where no key opens.
-//
-// No variable, or an empty one: the user's nation and country code come from
-// the territory of the user's locale, as the system sets them from the
-// locale it starts with; nothing else is there. A locale without a territory
-// the system numbers gives an empty registry, as before.
+// environment variable QUORVEL_REGISTRY_FILE, or without one the user's
+// locale; docs/registry-file.md says how each is read, kept and checked.
 #include "platform/registry.h"
 
 #include <pthread.h>

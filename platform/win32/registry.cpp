@@ -23,9 +23,9 @@ bool openRegistryKey(RegistryRoot root, const Char *subkey, RegistryKey *key) {
 }
 
 bool queryRegistryValue(RegistryKey key, const Char *name, void *data, uint32_t *size) {
-    // The type is preset as the callers have always passed it and never
-    // looked at afterwards: the bytes are what counts.
-    DWORD type = *size == 4 ? 4 : REG_SZ;
+    // The type is preset, REG_DWORD for a 4-byte read and REG_SZ otherwise,
+    // and never looked at afterwards: the bytes are what counts.
+    DWORD type = *size == 4 ? REG_DWORD : REG_SZ;
     DWORD bytes = *size;
     LONG rc = RegQueryValueExW(static_cast<HKEY>(key.handle), name, nullptr, &type, static_cast<BYTE *>(data), &bytes);
     if (tracing()) {

@@ -32,7 +32,7 @@ int32_t readNumber(platform::Profile &p, const char *format, int32_t i, const Qu
     platform::Char value[platform::kPathUnits];
     platform::formatDecimal(key, f.c_str(), i);
     p.readString(U16("Country"), key, fallback, value);
-    return quorvel::parseDecimal(value);
+    return quorvel::region::parseDecimal(value);
 }
 
 // Entry by entry, as far as `reach`: past the highest entry the generator
@@ -42,7 +42,7 @@ Outcome plainWalk(const U16String &path, int32_t nation, int32_t reach) {
     Outcome o{0, -7, -7};
     platform::Char value[platform::kPathUnits];
     p.readString(U16("Country"), U16("CountryNum"), U16(""), value);
-    const int32_t n = quorvel::parseDecimal(value);
+    const int32_t n = quorvel::region::parseDecimal(value);
     for (int32_t i = 1; i <= n && i <= reach; ++i) {
         if (readNumber(p, "Country%dNationCode", i, U16("")) != nation) continue;
         o.country = readNumber(p, "Country%dCode", i, U16(""));

@@ -34,7 +34,7 @@ TEST(Decimal, ConvertsLikeTheWideStringRule) {
         {U16("00000000000000000000000000012"), 12},
         {U16("0x10"), 0},
     };
-    for (const auto &c : cases) EXPECT_EQ(quorvel::parseDecimal(c.text), c.expected) << U16String(c.text).size();
+    for (const auto &c : cases) EXPECT_EQ(quorvel::region::parseDecimal(c.text), c.expected) << U16String(c.text).size();
 }
 
 TEST(Decimal, UnitsOutsideAsciiAreNotDigitsOrSpace) {
@@ -43,16 +43,16 @@ TEST(Decimal, UnitsOutsideAsciiAreNotDigitsOrSpace) {
     const QuorvelChar noBreakSpace[] = {0x00A0, '5', 0};
     const QuorvelChar ideographicSpace[] = {0x3000, '5', 0};
     const QuorvelChar digitThenArabic[] = {'4', 0x0664, 0};
-    EXPECT_EQ(quorvel::parseDecimal(fullWidthOne), 0);
-    EXPECT_EQ(quorvel::parseDecimal(noBreakSpace), 0);
-    EXPECT_EQ(quorvel::parseDecimal(ideographicSpace), 0);
-    EXPECT_EQ(quorvel::parseDecimal(digitThenArabic), 4);
+    EXPECT_EQ(quorvel::region::parseDecimal(fullWidthOne), 0);
+    EXPECT_EQ(quorvel::region::parseDecimal(noBreakSpace), 0);
+    EXPECT_EQ(quorvel::region::parseDecimal(ideographicSpace), 0);
+    EXPECT_EQ(quorvel::region::parseDecimal(digitThenArabic), 4);
 }
 
 TEST(Decimal, StopsAtTheLimitWithoutTerminator) {
     QuorvelChar digits[4] = {'1', '2', '3', '4'};  // no terminator
-    EXPECT_EQ(quorvel::parseDecimal(digits, 4), 1234);
-    EXPECT_EQ(quorvel::parseDecimal(digits, 2), 12);
+    EXPECT_EQ(quorvel::region::parseDecimal(digits, 4), 1234);
+    EXPECT_EQ(quorvel::region::parseDecimal(digits, 2), 12);
 }
 
 }  // namespace

@@ -239,20 +239,20 @@ unsigned char fold(unsigned char c) { return static_cast<unsigned char>(foldAsci
 // place.
 class FileName {
 public:
-    enum Outcome { kEncoded, kUnwritable, kNoMemory };
+    enum class Outcome { Encoded, Unwritable, NoMemory };
 
     FileName() = default;
     FileName(const FileName &) = delete;
     FileName &operator=(const FileName &) = delete;
     ~FileName() { free(heap_); }
 
-    // kUnwritable when `units` holds a character the file's text cannot
+    // Unwritable when `units` holds a character the file's text cannot
     // hold, so that no name there equals it: a character past Windows-1252
     // in a file read as that, a lone surrogate in a UTF-8 file.
     Outcome encode(ProfileData *data, const Char *units, size_t length, bool foldLetters = true) {
         if (length > sizeof local_ / 3) {
             heap_ = static_cast<unsigned char *>(malloc(3 * length));
-            if (heap_ == nullptr) return kNoMemory;
+            if (heap_ == nullptr) return Outcome::NoMemory;
             bytes_ = heap_;
         }
         size_t n = 0;
@@ -263,7 +263,7 @@ public:
                 ++i;
             } else if (encodingOf(data) == Encoding::Windows1252) {
                 const int byte = toWindows1252(unit);
-                if (byte < 0) return kUnwritable;
+                if (byte < 0) return Outcome::Unwritable;
                 bytes_[n++] = static_cast<unsigned char>(byte);
                 ++i;
             } else {
@@ -271,7 +271,7 @@ public:
             }
         }
         length_ = n;
-        return kEncoded;
+        return Outcome::Encoded;
     }
 
     const unsigned char *bytes() const { return bytes_; }
@@ -945,13 +945,13 @@ bool findProfileValue(ProfileData *data, const Char *section, const Char *key, C
     size_t length;
     section = trimArgument(section, &length);
     FileName name;
-    if (name.encode(data, section, length) != FileName::kEncoded) return false;
+    if (name.encode(data, section, length) != FileName::Outcome::Encoded) return false;
     const SectionAt at = findSection(data, name.bytes(), name.length(), true);
     if (at.body == kNoSection) return false;
     const KeyIndex *index = at.toIndex != nullptr ? indexSection(data, at.toIndex, at.body) : at.index;
     key = trimArgument(key, &length);
     FileName keyName;
-    if (keyName.encode(data, key, length) != FileName::kEncoded) return false;
+    if (keyName.encode(data, key, length) != FileName::Outcome::Encoded) return false;
     EntryRecord scanned;
     const EntryRecord *entry = nullptr;
     if (index != nullptr) {
@@ -980,7 +980,7 @@ bool forEachNumberedProfileKey(ProfileData *data, const Char *section, const Cha
     section = trimArgument(section, &length);
     FileName name;
     const FileName::Outcome named = name.encode(data, section, length);
-    if (named != FileName::kEncoded) return named == FileName::kUnwritable;  // no section of that name
+    if (named != FileName::Outcome::Encoded) return named == FileName::Outcome::Unwritable;  // no section of that name
     const SectionAt at = findSection(data, name.bytes(), name.length(), false);
     if (at.body == kNoSection) return true;
     size_t prefixLength = 0, suffixLength = 0;
@@ -991,7 +991,7 @@ bool forEachNumberedProfileKey(ProfileData *data, const Char *section, const Cha
     const FileName::Outcome outcomes[] = {before.encode(data, prefix, prefixLength, false),
                                           after.encode(data, suffix, suffixLength, false)};
     for (FileName::Outcome outcome : outcomes) {
-        if (outcome != FileName::kEncoded) return outcome == FileName::kUnwritable;  // no name matches
+        if (outcome != FileName::Outcome::Encoded) return outcome == FileName::Outcome::Unwritable;  // no name matches
     }
     Char value[kPathUnits];
     auto list = [&](const EntryRecord &entry) {
