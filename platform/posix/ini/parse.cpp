@@ -459,33 +459,46 @@ struct LineSplit {
     uint32_t end, equals, nameNul, valueNul;
 };
 
-LineSplit splitLine(const ProfileData *data, uint32_t start) {
+// Calls visit(at) for each byte at or after `from` that is CR, LF, '=' or
+// U+0000, in order, looking at sixteen bytes at a time, until visit returns
+// false. False when visit stopped it.
+template <typename Visit>
+bool forEachMarker(const ProfileData *data, uint32_t from, Visit visit) {
     const uint32_t size = data->size;
-    LineSplit line{size, kNone, kNone, kNone};
-    for (uint32_t base = start; base < size; base += 16) {
+    for (uint32_t base = from; base < size; base += 16) {
         const unsigned char *p = data->text + base;
         unsigned char last[16];
         if (size - base < 16) {
-            memset(last, '\n', sizeof last);
+            // The end, filled out with a byte that is none of those.
+            memset(last, ' ', sizeof last);
             memcpy(last, p, size - base);
             p = last;
         }
         const Bytes16 v = load16(p);
         for (uint32_t bits = bitsOf((v == '\r') | (v == '\n') | (v == '=') | (v == 0)); bits != 0; bits &= bits - 1) {
-            const uint32_t k = static_cast<uint32_t>(__builtin_ctz(bits));
-            if (base + k >= size || isLineEnd(p[k])) {
-                line.end = base + k < size ? base + k : size;
-                return line;
-            }
-            if (p[k] == '=') {
-                if (line.equals == kNone) line.equals = base + k;
-            } else if (line.equals == kNone) {
-                if (line.nameNul == kNone) line.nameNul = base + k;
-            } else if (line.valueNul == kNone) {
-                line.valueNul = base + k;
-            }
+            if (!visit(base + static_cast<uint32_t>(__builtin_ctz(bits)))) return false;
         }
     }
+    return true;
+}
+
+LineSplit splitLine(const ProfileData *data, uint32_t start) {
+    LineSplit line{data->size, kNone, kNone, kNone};
+    forEachMarker(data, start, [&](uint32_t at) {
+        const unsigned char c = data->text[at];
+        if (isLineEnd(c)) {
+            line.end = at;
+            return false;
+        }
+        if (c == '=') {
+            if (line.equals == kNone) line.equals = at;
+        } else if (line.equals == kNone) {
+            if (line.nameNul == kNone) line.nameNul = at;
+        } else if (line.valueNul == kNone) {
+            line.valueNul = at;
+        }
+        return true;
+    });
     return line;
 }
 
@@ -690,31 +703,21 @@ void forEachSplitKeyLine(const ProfileData *data, uint32_t body, Visit visit) {
         line = LineSplit{kNone, kNone, kNone, kNone};
         return more;
     };
-    for (uint32_t base = body; base < size; base += 16) {
-        const unsigned char *p = text + base;
-        unsigned char last[16];
-        if (size - base < 16) {
-            // The end, filled out with a byte that is none of those.
-            memset(last, ' ', sizeof last);
-            memcpy(last, p, size - base);
-            p = last;
-        }
-        const Bytes16 v = load16(p);
-        for (uint32_t bits = bitsOf((v == '\r') | (v == '\n') | (v == '=') | (v == 0)); bits != 0; bits &= bits - 1) {
-            const uint32_t at = base + static_cast<uint32_t>(__builtin_ctz(bits));
-            if (text[at] == '=') {
-                if (line.equals == kNone) line.equals = at;
-            } else if (text[at] == 0) {
-                if (line.equals == kNone) {
-                    if (line.nameNul == kNone) line.nameNul = at;
-                } else if (line.valueNul == kNone) {
-                    line.valueNul = at;
-                }
-            } else if (!complete(at)) {
-                return;
+    const bool whole = forEachMarker(data, body, [&](uint32_t at) {
+        if (text[at] == '=') {
+            if (line.equals == kNone) line.equals = at;
+        } else if (text[at] == 0) {
+            if (line.equals == kNone) {
+                if (line.nameNul == kNone) line.nameNul = at;
+            } else if (line.valueNul == kNone) {
+                line.valueNul = at;
             }
+        } else {
+            return complete(at);
         }
-    }
+        return true;
+    });
+    if (!whole) return;
     if (start < size) complete(size);
 }
 
