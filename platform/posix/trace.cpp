@@ -26,8 +26,9 @@ bool openTraceSink() {
     gTraceFd = STDERR_FILENO;
     if (strcmp(value, "1") == 0) return true;
     // Without blocking: a FIFO nobody reads is no sink, and a full one drops
-    // lines rather than stall a call.
-    const int fd = open(value, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+    // lines rather than stall a call. Not through a link: one planted at the
+    // name in a shared folder would have lines appended to its target.
+    const int fd = open(value, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, 0644);
     if (fd >= 0) {
         gTraceFd = fd;
     } else {
