@@ -8,8 +8,8 @@
 # (debian/tests) in a throw-away root, and every release file built twice
 # from two folders to be compared byte for byte.
 # Each stage's time is printed before the summary.
-# Ends with one summary line, "N passed, M failed", and a nonzero status on
-# any failure.
+# Ends with one summary line, "N passed, M failed, K skipped", and a nonzero
+# status on any failure; a skipped test is named, and counts neither way.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${QUORVEL_BUILD_DIR:-$root/build}
@@ -21,15 +21,17 @@ jobs=$(nproc 2>/dev/null || echo 2)
 status=0
 passed=0
 failed=0
+skipped=0
 
 # Counts one build's results from the JUnit file CTest writes: each CTest
 # test is one result, except a GoogleTest program, whose cases count one each
-# from its own XML report. As in CTest's summary, a disabled test is left out
-# and a skipped one (SKIP_RETURN_CODE, SKIP_REGULAR_EXPRESSION) counts as
-# passed, while one that could not run (a failed fixture, a missing program)
-# fails; the JUnit file marks both "notrun" and names the rule of a skip.
+# from its own XML report. A disabled test is left out; a skipped one (CTest's
+# SKIP_RETURN_CODE and SKIP_REGULAR_EXPRESSION, a GoogleTest case's
+# GTEST_SKIP) counts as skipped, while one that could not run (a failed
+# fixture, a missing program) fails; the JUnit file marks both "notrun" and
+# names the rule of a skip.
 count_results() {
-  local stage=$1 dir=$2 junit=$3 line name="" status="" skip="" skipped=""
+  local stage=$1 dir=$2 junit=$3 line name="" status="" skip="" names=""
   if [ ! -s "$junit" ]; then
     echo "$stage: CTest wrote no results to $junit"; failed=$((failed + 1)); return
   fi
@@ -41,11 +43,10 @@ count_results() {
         name=$(xml_attr name "$line"); status=$(xml_attr status "$line"); skip="" ;;
       *'<skipped '*) skip=$(xml_attr message "$line") ;;
       *'</testcase>'*)
-        count_test "$dir" "$name" "$status" "$skip"
-        [ "$status" = notrun ] && [[ $skip == SKIP_* ]] && skipped+=" $name" ;;
+        count_test "$dir" "$name" "$status" "$skip" ;;
     esac
   done < <(grep -E '<testcase |<skipped |</testcase>' "$junit")
-  [ -z "$skipped" ] || echo "$stage: skipped, counted as passed:$skipped"
+  [ -z "$names" ] || echo "$stage: skipped:$names"
 }
 
 # xml_attr NAME LINE: the attribute's value in a tag, unescaped.
@@ -56,13 +57,18 @@ xml_attr() {
   printf '%s' "${value//&amp;/&}"
 }
 
-# count_test DIR NAME STATUS SKIP_MESSAGE: one CTest test's results.
+# count_test DIR NAME STATUS SKIP_MESSAGE: one CTest test's results; the
+# names of what it skipped are added to count_results' list.
 count_test() {
-  local dir=$1 name=$2 status=$3 skip=$4 report cases fails
+  local dir=$1 name=$2 status=$3 skip=$4 report cases fails skips skippedCases
   case $status in
     disabled) return ;;
     notrun)
-      if [[ $skip == SKIP_* ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+      if [[ $skip == SKIP_* ]]; then
+        skipped=$((skipped + 1)); names+=" $name"
+      else
+        failed=$((failed + 1))
+      fi
       return ;;
   esac
   report=$dir/results/$name.xml
@@ -74,12 +80,19 @@ count_test() {
   cases=$(sed -n 's/.*<testsuites tests="\([0-9]*\)".*/\1/p' "$report" | head -n1)
   fails=$(sed -n 's/.*<testsuites tests="[0-9]*" failures="\([0-9]*\)".*/\1/p' "$report" | head -n1)
   cases=${cases:-0} fails=${fails:-0}
+  # Cases that called GTEST_SKIP, named Suite.Case.
+  skippedCases=$(sed -n 's/.*<testcase name="\([^"]*\)".* result="skipped".* classname="\([^"]*\)".*/\2.\1/p' "$report")
+  skips=0
+  [ -z "$skippedCases" ] || skips=$(printf '%s\n' "$skippedCases" | wc -l)
   # A program that failed with every case passed (a sanitizer's report at
   # exit) counts one of them failed: the total stays its number of cases.
   if [ "$status" != run ] && [ "$fails" -eq 0 ]; then fails=1; fi
   [ "$fails" -le "$cases" ] || cases=$fails
-  passed=$((passed + cases - fails))
+  [ $((fails + skips)) -le "$cases" ] || skips=$((cases - fails))
+  passed=$((passed + cases - fails - skips))
   failed=$((failed + fails))
+  skipped=$((skipped + skips))
+  [ -z "$skippedCases" ] || names+=" $(printf '%s' "$skippedCases" | tr '\n' ' ')"
 }
 
 stage_times=""
@@ -144,7 +157,7 @@ if [ -f "$root/.clang-tidy" ]; then
 fi
 
 # run_check NAME COMMAND...: a check that is one result. Status 77 is a skip,
-# counted as passed and named, as CTest does.
+# counted as skipped and named.
 run_check() {
   local name=$1 started=$SECONDS rc=0
   shift
@@ -153,7 +166,7 @@ run_check() {
   if [ "$rc" -eq 0 ]; then
     passed=$((passed + 1))
   elif [ "$rc" -eq 77 ]; then
-    passed=$((passed + 1)); echo "$name: skipped, counted as passed"
+    skipped=$((skipped + 1)); echo "$name: skipped"
   else
     failed=$((failed + 1)); status=1; echo "$name: failed ($rc)"
   fi
@@ -170,10 +183,14 @@ rc=0
 "$root/scripts/deb.sh" autopkgtest "$build/deb" || rc=$?
 summary=$build/deb/autopkgtest/summary
 if [ "$rc" -eq 77 ]; then
-  passed=$((passed + 1)); echo "autopkgtest: skipped, counted as passed"
+  skipped=$((skipped + 1)); echo "autopkgtest: skipped"
 elif [ -s "$summary" ]; then
   while read -r name result _; do
-    if [ "$result" = PASS ]; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
+    case $result in
+      PASS) passed=$((passed + 1)) ;;
+      SKIP) skipped=$((skipped + 1)) ;;
+      *) failed=$((failed + 1)); status=1 ;;
+    esac
     echo "autopkgtest: $name $result"
   done <"$summary"
   if [ "$rc" -ne 0 ] && ! grep -qv ' PASS' "$summary"; then failed=$((failed + 1)); status=1; fi
@@ -188,5 +205,5 @@ run_check reproducible "$root/scripts/reproducible.sh" "$build/reproducible"
 echo
 echo "stage times:$stage_times, total ${SECONDS}s"
 if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
-echo "$passed passed, $failed failed"
+echo "$passed passed, $failed failed, $skipped skipped"
 exit "$status"
