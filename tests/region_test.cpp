@@ -3,10 +3,12 @@
 // files written to a temporary directory.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/test_data.h"
 #include "support/test_registry.h"
 #include "support/test_support.h"
 
@@ -53,6 +55,29 @@ TEST(TVStandard, TableHoldsTheListedCountPerStandard) {
     for (int32_t ts = -100; ts <= 9000; ++ts) nonzero += Quorvel_GetTVStandardByTuneSpace(ts, 0) != 0;
     EXPECT_EQ(total, 207);
     EXPECT_EQ(nonzero, 207);
+}
+
+// The built-in table whole, against the list kept apart from it in
+// tests/data (one row per tune space): every listed tune space gives its
+// standard, and every other number gives 0.
+TEST(TVStandard, TableIsTheListWhole) {
+    TestRegistry registry;
+    const std::map<std::string, int32_t> standards = {
+        {"NTSC_M", QUORVEL_VIDEO_NTSC_M},   {"NTSC_M_J", QUORVEL_VIDEO_NTSC_M_J}, {"PAL_B", QUORVEL_VIDEO_PAL_B},
+        {"PAL_D", QUORVEL_VIDEO_PAL_D},     {"PAL_I", QUORVEL_VIDEO_PAL_I},       {"PAL_M", QUORVEL_VIDEO_PAL_M},
+        {"PAL_N", QUORVEL_VIDEO_PAL_N},     {"SECAM_B", QUORVEL_VIDEO_SECAM_B},   {"SECAM_D", QUORVEL_VIDEO_SECAM_D},
+        {"SECAM_G", QUORVEL_VIDEO_SECAM_G}, {"SECAM_K", QUORVEL_VIDEO_SECAM_K},   {"SECAM_L", QUORVEL_VIDEO_SECAM_L}};
+    std::map<int32_t, int32_t> listed;
+    for (const DataRow &row : readTable("tune-spaces.tsv", 3)) {
+        const auto standard = standards.find(row.cells[1]);
+        ASSERT_NE(standard, standards.end()) << row.where << ": no standard " << row.cells[1];
+        EXPECT_TRUE(listed.emplace(std::stoi(row.cells[0]), standard->second).second) << row.where << ": listed twice";
+    }
+    EXPECT_EQ(listed.size(), 207u);
+    for (int32_t tuneSpace = -100; tuneSpace <= 9000; ++tuneSpace) {
+        const auto row = listed.find(tuneSpace);
+        EXPECT_EQ(Quorvel_GetTVStandardByTuneSpace(tuneSpace, 1), row != listed.end() ? row->second : 0) << tuneSpace;
+    }
 }
 
 TEST(TVStandard, RegistryValueWins) {

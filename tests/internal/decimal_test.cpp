@@ -25,6 +25,14 @@ TEST(Decimal, ConvertsLikeTheWideStringRule) {
         {U16("-0"), 0},
         {U16("2147483647"), INT32_MAX},
         {U16("-2147483648"), INT32_MIN},
+        // Just below either limit: the last digit still fits.
+        {U16("2147483646"), INT32_MAX - 1},
+        {U16("2147483640"), 2147483640},
+        {U16("214748364"), 214748364},
+        {U16("-2147483647"), INT32_MIN + 1},
+        {U16("-2147483640"), -2147483640},
+        {U16("-214748364"), -214748364},
+        {U16("0002147483646"), INT32_MAX - 1},
         // Out of range saturates instead of wrapping.
         {U16("2147483648"), INT32_MAX},
         {U16("-2147483649"), INT32_MIN},

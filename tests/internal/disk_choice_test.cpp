@@ -301,6 +301,8 @@ TEST_F(DiskChoice, FreeSpaceFromTheOlderQuery) {
         {"4 TiB", 8, 512, 1u << 30, INT32_MAX},
         {"more clusters than a signed count", 8, 512, 0xFFFFFFFFu, INT32_MAX},
         {"small clusters past a signed count", 1, 512, 0xFFFFFFFFu, INT32_MAX},
+        {"past a signed count, above a half rounds up", 1, 1, 0x80000000u + 600, 2097153},
+        {"past a signed count, below a half rounds down", 1, 1, 0x80000000u + 400, 2097152},
         {"nothing", 8, 512, 0, 0},
     };
     for (const auto &c : cases) {

@@ -1,25 +1,55 @@
-// The territory table that the POSIX registry reads the user's region from,
-// against the system it copies: every nation the system lists with a
-// two-letter code, and every locale of a territory, must give what the table
-// says, and the table must hold nothing else. The system is needed for this,
-// so it runs on the Windows build only (under Wine in the test runs).
-#if defined(_WIN32)
-
+// The territory table that the POSIX registry reads the user's region from:
+// on every build, whole against the list written from public sources in
+// tests/data/territories.tsv; on the Windows build (under Wine in the test
+// runs) also against the system it copies: every nation the system lists
+// with a two-letter code, and every locale of a territory, must give what the
+// table says, and the table must hold nothing else.
 #include <gtest/gtest.h>
-#include <windows.h>
 
+#include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/territories.h"
+#include "support/test_data.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace {
+
+using quorvel::platform::kTerritories;
+using quorvel::platform::kTerritoryCount;
+using quorvel::platform::Territory;
+
+TEST(Territories, TableIsTheListWhole) {
+    std::map<std::string, std::pair<int32_t, int32_t>> listed;  // code: nation, telephone
+    for (const DataRow &row : readTable("territories.tsv", 4)) {
+        const auto numbers = std::make_pair(std::stoi(row.cells[1]), std::stoi(row.cells[2]));
+        EXPECT_TRUE(listed.emplace(row.cells[0], numbers).second) << row.where << ": listed twice";
+    }
+    EXPECT_EQ(kTerritoryCount, listed.size());
+    for (const Territory &t : kTerritories) {
+        const auto row = listed.find(t.code);
+        if (row == listed.end()) {
+            ADD_FAILURE() << t.code << ": not in the list";
+            continue;
+        }
+        EXPECT_EQ(t.nation, row->second.first) << t.code;
+        EXPECT_EQ(t.telephone, row->second.second) << t.code;
+    }
+}
+
+}  // namespace
+
+#if defined(_WIN32)
 
 namespace {
 
 using quorvel::platform::findTerritory;
-using quorvel::platform::kTerritories;
-using quorvel::platform::kTerritoryCount;
-using quorvel::platform::Territory;
 
 // Two upper-case ASCII letters, or "" for anything else (e.g. "419").
 std::string territoryCode(const wchar_t *text) {
