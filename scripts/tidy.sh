@@ -33,7 +33,8 @@ wanted() {
 }
 
 # C++ sources the build compiles (the C caller is left to the compilers'
-# warnings), then the ones it does not.
+# warnings), then the ones it does not, with the library's include paths (its
+# POSIX side's among them).
 mapfile -t listed < <(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$db" | grep '\.cpp$' | sort -u)
 compiled=() extra=()
 for f in "${listed[@]}"; do
@@ -55,7 +56,8 @@ fi
 if [ ${#extra[@]} -gt 0 ]; then
   printf '%s\0' "${extra[@]}" |
     xargs -0 -P "$jobs" -I{} "$tidy" --quiet --warnings-as-errors='*' {} -- \
-      -std=c++17 -x c++ -I"$root/include" -I"$build/include" -I"$root" -I"$root/fuzz" >>"$log" 2>&1 || status=1
+      -std=c++17 -x c++ -I"$root/include" -I"$build/include" -I"$root" -I"$root/platform/posix" -I"$root/fuzz" \
+      >>"$log" 2>&1 || status=1
 fi
 # Only the findings, not clang-tidy's counts of suppressed warnings.
 grep -v -E '^[0-9]+ (warnings?|errors?) generated\.$|^Suppressed [0-9]+ warnings|^Use -header-filter|^Use -system-headers' "$log" || true

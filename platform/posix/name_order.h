@@ -96,8 +96,10 @@ uint32_t keepOnePerName(uint32_t *order, const Run &sorted, uint32_t count, cons
 
 }  // namespace name_order
 
+// `scratch` is written through the runs made of it.
 template <typename Names>
-uint32_t sortByName(uint32_t *order, uint32_t *scratch, uint32_t count, const Names &names, KeepOf keep) {
+uint32_t sortByName(uint32_t *order, uint32_t *scratch,  // NOLINT(readability-non-const-parameter)
+                    uint32_t count, const Names &names, KeepOf keep) {
     name_order::Run from{order, scratch + count};
     name_order::Run to{scratch, scratch + 2 * static_cast<uint64_t>(count)};
     for (uint32_t i = 0; i < count; ++i) from.shared[i] = 0;

@@ -74,8 +74,9 @@ int findKept(const char *name) {
 SharedProfile *keptUnchanged(const char *name, const struct stat *now) {
     pthread_mutex_lock(&gLock);
     const int at = findKept(name);
-    SharedProfile *file = at >= 0 && now != nullptr && isUnchanged(gKept[at]->stamp, *now) ? gKept[at] : nullptr;
-    if (file != nullptr) {
+    SharedProfile *file = nullptr;
+    if (at >= 0 && now != nullptr && isUnchanged(gKept[at]->stamp, *now)) {
+        file = gKept[at];
         file->references.fetch_add(1, std::memory_order_relaxed);
         file->used = ++gClock;
     } else if (at >= 0) {
@@ -122,7 +123,7 @@ void keep(SharedProfile *file, const char *name) {
     // Another call may have kept the file meanwhile: this one is as new.
     const int again = findKept(name);
     if (again >= 0) forget(static_cast<unsigned>(again));
-    while (gCount == kKeptFiles || gBytes + file->bytes > kKeptBytes) {
+    while (gCount > 0 && (gCount == kKeptFiles || gBytes + file->bytes > kKeptBytes)) {
         unsigned oldest = 0;
         for (unsigned i = 1; i < gCount; ++i) {
             if (gKept[i]->used < gKept[oldest]->used) oldest = i;
