@@ -126,8 +126,11 @@ void BM_DeleteTree(benchmark::State &state) {
     }
 }
 
-BENCHMARK(BM_DeleteTree)->Name("DeleteTree/100000files/1000dirs")->UseManualTime()->Iterations(5)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_DeleteTree)
+    ->Name("DeleteTree/100000files/1000dirs")
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

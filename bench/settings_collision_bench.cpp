@@ -178,13 +178,13 @@ std::vector<Shape> shapes(const std::vector<std::string> &random, const std::vec
     const size_t size = body.size() + 16;
     std::vector<Shape> all;
     all.push_back({"random names", shapedFile(size, "", [&](size_t i) { return random[i % random.size()] + "=0\n"; })});
-    all.push_back({"colliding names",
-                   shapedFile(size, "", [&](size_t i) { return colliding[i % colliding.size()] + "=0\n"; })});
-    all.push_back({"names without '='", shapedFile(size, "", [&](size_t i) { return random[i % random.size()] + "\n"; })});
+    all.push_back(
+        {"colliding names", shapedFile(size, "", [&](size_t i) { return colliding[i % colliding.size()] + "=0\n"; })});
+    all.push_back(
+        {"names without '='", shapedFile(size, "", [&](size_t i) { return random[i % random.size()] + "\n"; })});
     all.push_back({"lines 'x'", shapedFile(size, "", [](size_t) { return std::string("x\n"); })});
     all.push_back({"lines 'x='", shapedFile(size, "", [](size_t) { return std::string("x=\n"); })});
-    all.push_back({"lines 'xy' all different",
-                   shapedFile(size, "", [](size_t i) {
+    all.push_back({"lines 'xy' all different", shapedFile(size, "", [](size_t i) {
                        return std::string{static_cast<char>('a' + i % 26), static_cast<char>('a' + i / 26 % 26), '\n'};
                    })});
     all.push_back({"lines starting as the names read",
@@ -195,17 +195,18 @@ std::vector<Shape> shapes(const std::vector<std::string> &random, const std::vec
                    shapedFile(size, "", [](size_t i) { return std::string(i % 2 ? "ShowTeletext x\n" : "44 x\n"); })});
     std::string sections;
     while (sections.size() < size) sections += "[s]\n";
-    all.push_back({"sections '[s]' before it", shapedFile(sections.size() + 16, sections, [](size_t) { return std::string(); })});
+    all.push_back(
+        {"sections '[s]' before it", shapedFile(sections.size() + 16, sections, [](size_t) { return std::string(); })});
     std::string near;
     while (near.size() < size) near += "[Teletex]\n";
-    all.push_back({"sections '[Teletex]' before it", shapedFile(near.size() + 16, near, [](size_t) { return std::string(); })});
+    all.push_back(
+        {"sections '[Teletex]' before it", shapedFile(near.size() + 16, near, [](size_t) { return std::string(); })});
     all.push_back({"blanks before each line", shapedFile(size, "", [](size_t) { return std::string("\t \tSh\n"); })});
     all.push_back({"NULs", shapedFile(size, "", [](size_t) { return std::string("S\0\n", 3); })});
     all.push_back({"CR alone", shapedFile(size, "", [](size_t) { return std::string("\r"); })});
     all.push_back({"one long line", "[Teletext]\n" + std::string(size - 16, 'S') + "\n44=1\n"});
-    all.push_back({"names sharing long prefixes", shapedFile(size, "", [](size_t i) {
-                       return std::string(40, 's') + std::to_string(i) + "=0\n";
-                   })});
+    all.push_back({"names sharing long prefixes",
+                   shapedFile(size, "", [](size_t i) { return std::string(40, 's') + std::to_string(i) + "=0\n"; })});
     return all;
 }
 
@@ -228,7 +229,8 @@ void BM_Teletext(benchmark::State &state) {
     const Prepared &file = prepared[shape];
     CaptureDeviceInfo device{};  // analog: the answer comes from the file
     if (!touched) {
-        for (int i = 0; i < 10; ++i) benchmark::DoNotOptimize(Quorvel_IsSupportTeletext(&device, 44, file.path.c_str()));
+        for (int i = 0; i < 10; ++i)
+            benchmark::DoNotOptimize(Quorvel_IsSupportTeletext(&device, 44, file.path.c_str()));
     }
     for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark loop idiom
         if (touched && futimens(file.fd, nullptr) != 0) {

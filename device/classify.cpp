@@ -118,9 +118,7 @@ int32_t QUORVEL_CALL Quorvel_IsMPEGStream(const CaptureDeviceInfo *device) {
     return device != nullptr && (device->isDigital != 0 || device->isMpegStream != 0);
 }
 
-int32_t QUORVEL_CALL Quorvel_IsDV(const CaptureDeviceInfo *device) {
-    return device != nullptr && device->isDV != 0;
-}
+int32_t QUORVEL_CALL Quorvel_IsDV(const CaptureDeviceInfo *device) { return device != nullptr && device->isDV != 0; }
 
 int32_t QUORVEL_CALL Quorvel_IsHDV(const CaptureDeviceInfo *device) {
     return device != nullptr && device->isDV != 0 && device->isMpegStream != 0;

@@ -10,14 +10,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     CaptureDeviceInfo *a = static_cast<CaptureDeviceInfo *>(std::calloc(1, recordBytes));
     CaptureDeviceInfo *b = static_cast<CaptureDeviceInfo *>(std::calloc(1, recordBytes));
     std::memcpy(a, data, size < recordBytes ? size : recordBytes);
-    if (size > recordBytes) std::memcpy(b, data + recordBytes, size - recordBytes < recordBytes ? size - recordBytes : recordBytes);
+    if (size > recordBytes)
+        std::memcpy(b, data + recordBytes, size - recordBytes < recordBytes ? size - recordBytes : recordBytes);
     std::vector<QuorvelChar> tail = unitsFrom(data, size > 64 ? 64 : size);
 
-    int32_t (QUORVEL_CALL *const queries[])(const CaptureDeviceInfo *) = {
-        Quorvel_IsUseAudioDevice, Quorvel_IsDigitalDevice, Quorvel_IsSupportScanFrequency, Quorvel_IsAnalogDevice,
-        Quorvel_IsAnalogTV, Quorvel_IsAnalogRadio, Quorvel_IsSupportCableInput, Quorvel_IsDVBSubtitle,
-        Quorvel_IsSupportLCN, Quorvel_IsATSCDevice, Quorvel_IsMPEGStream, Quorvel_IsTDMBDevice, Quorvel_IsDV,
-        Quorvel_IsHDV, Quorvel_IsDeviceSupportTimeShift, Quorvel_IsISDBTDevice};
+    int32_t(QUORVEL_CALL *const queries[])(const CaptureDeviceInfo *) = {Quorvel_IsUseAudioDevice,
+                                                                         Quorvel_IsDigitalDevice,
+                                                                         Quorvel_IsSupportScanFrequency,
+                                                                         Quorvel_IsAnalogDevice,
+                                                                         Quorvel_IsAnalogTV,
+                                                                         Quorvel_IsAnalogRadio,
+                                                                         Quorvel_IsSupportCableInput,
+                                                                         Quorvel_IsDVBSubtitle,
+                                                                         Quorvel_IsSupportLCN,
+                                                                         Quorvel_IsATSCDevice,
+                                                                         Quorvel_IsMPEGStream,
+                                                                         Quorvel_IsTDMBDevice,
+                                                                         Quorvel_IsDV,
+                                                                         Quorvel_IsHDV,
+                                                                         Quorvel_IsDeviceSupportTimeShift,
+                                                                         Quorvel_IsISDBTDevice};
     for (auto q : queries) {
         q(a);
         q(b);
@@ -29,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (sub != 0 && sub != 1) std::abort();
     }
     if (Quorvel_IsSameVideoDeviceEx(a, b) != Quorvel_IsSameVideoDeviceEx(b, a)) std::abort();
-    if (Quorvel_IsSameVideoDevice(a, tail.data(), tail.data()) != Quorvel_IsSameAudioDevice(a, tail.data(), tail.data()))
+    if (Quorvel_IsSameVideoDevice(a, tail.data(), tail.data()) !=
+        Quorvel_IsSameAudioDevice(a, tail.data(), tail.data()))
         std::abort();
     Quorvel_MakeCaptureProperty(a->isDigital, a->digitalType, a->isDV);
     std::free(a);

@@ -35,7 +35,9 @@ enum class RegistryOutcome { Read, Missing, Refused, TooLarge };
 inline void traceKeyOpened(RegistryRoot root, const Char *subkey, RegistryOutcome outcome) {
     trace("registry key %s\\%s: %s", root == RegistryRoot::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE",
           TraceText(subkey).c_str(),
-          outcome == RegistryOutcome::Read ? "opened" : outcome == RegistryOutcome::Missing ? "not there" : "cannot be opened");
+          outcome == RegistryOutcome::Read      ? "opened"
+          : outcome == RegistryOutcome::Missing ? "not there"
+                                                : "cannot be opened");
 }
 
 inline void traceValueRead(const Char *name, uint32_t bytes, RegistryOutcome outcome) {

@@ -25,6 +25,8 @@ struct Territory {
 // system gives many nations of no territory of their own, and territories
 // the system names in locales but gives no nation (DG, EA, IC). SJ has two
 // nations; this is the one its locale gives.
+// One row per line, as the table reads.
+// clang-format off
 inline constexpr Territory kTerritories[] = {
     {"AD", 8, 376}, {"AE", 224, 971}, {"AF", 3, 93}, {"AG", 2, 1}, {"AI", 300, 1}, {"AL", 6, 355}, {"AM", 7, 374},
     {"AO", 9, 244}, {"AQ", 301, 0}, {"AR", 11, 54}, {"AS", 10, 1}, {"AT", 14, 43}, {"AU", 12, 61},
@@ -69,6 +71,7 @@ inline constexpr Territory kTerritories[] = {
     {"VI", 252, 1}, {"VN", 251, 84}, {"VU", 174, 678}, {"WF", 352, 681}, {"WS", 259, 685}, {"XK", 9914689, 377},
     {"YE", 261, 967}, {"YT", 331, 262}, {"ZA", 209, 27}, {"ZM", 263, 260}, {"ZW", 264, 263},
 };
+// clang-format on
 
 inline constexpr size_t kTerritoryCount = sizeof kTerritories / sizeof kTerritories[0];
 

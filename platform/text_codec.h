@@ -181,8 +181,8 @@ inline size_t utf8ToUtf16(const unsigned char *bytes, size_t size, QuorvelChar *
 
 // What becomes of a lone surrogate in UTF-16.
 enum class LoneSurrogate : uint8_t {
-    Generalized,  // its own three-byte sequence, so decoding gives it back (settings files)
-    Replace,      // U+FFFD (what the tool prints)
+    Generalized,   // its own three-byte sequence, so decoding gives it back (settings files)
+    Replace,       // U+FFFD (what the tool prints)
     ByteOrRefuse,  // U+DC80..U+DCFF: the byte of its value, as Surrogate decoding made
                    // it; any other refuses the text (native paths)
 };

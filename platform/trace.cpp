@@ -34,7 +34,7 @@ int printableLength(const unsigned char *text, int n) {
     for (int i = 1; i < length; ++i) {
         if ((text[i] & 0xc0) != 0x80) return 0;
     }
-    if (c == 0xc2 && text[1] < 0xa0) return 0;                                 // C1 controls
+    if (c == 0xc2 && text[1] < 0xa0) return 0;                                      // C1 controls
     if ((c == 0xe0 && text[1] < 0xa0) || (c == 0xed && text[1] >= 0xa0)) return 0;  // overlong, surrogate
     if ((c == 0xf0 && text[1] < 0x90) || (c == 0xf4 && text[1] >= 0x90)) return 0;  // overlong, past U+10FFFF
     return length;

@@ -44,10 +44,10 @@ struct ListWalk {
     platform::Profile *profile;
     int32_t nation;
     int32_t count;
-    int32_t best;     // the first entry found so far, or 0
-    uint64_t *seen;   // the entries listed so far, by number
-    uint32_t words;   // in `seen`
-    bool failed;      // memory ran out
+    int32_t best;    // the first entry found so far, or 0
+    uint64_t *seen;  // the entries listed so far, by number
+    uint32_t words;  // in `seen`
+    bool failed;     // memory ran out
 };
 
 // The nation code entry `i` of the country list gives, read by its key.
@@ -68,8 +68,8 @@ enum class Listing { First, Repeat, Unrecorded };
 Listing record(ListWalk &w, int32_t i) {
     const uint32_t bit = static_cast<uint32_t>(i);
     if (bit / 64 >= w.words) {
-        const uint32_t most = static_cast<uint32_t>(w.count) < kMostRecorded ? static_cast<uint32_t>(w.count)
-                                                                                 : kMostRecorded;
+        const uint32_t most =
+            static_cast<uint32_t>(w.count) < kMostRecorded ? static_cast<uint32_t>(w.count) : kMostRecorded;
         if (bit > most) return Listing::Unrecorded;
         uint32_t words = w.words != 0 ? w.words * 2 : 4;
         if (words <= bit / 64) words = bit / 64 + 1;
@@ -183,7 +183,8 @@ constexpr uint64_t kCountryQuestion = uint64_t{1} << 32;
 
 int32_t countryFromSettings(int32_t nation, int32_t *countryOut, int32_t *tuneSpaceOut, const Char *settingsPath) {
     if (settingsPath == nullptr) {
-        if (platform::tracing()) platform::trace("default country: nation %d, but no settings file to look it up in", nation);
+        if (platform::tracing())
+            platform::trace("default country: nation %d, but no settings file to look it up in", nation);
         return 0;
     }
     platform::Profile profile(settingsPath);

@@ -21,8 +21,8 @@ inline int32_t readSettingNumber(platform::Profile &profile, const Char *section
 }
 
 // A key whose name carries a number, such as "Country12Code".
-inline void readNumberedSetting(platform::Profile &profile, const Char *section, const Char *keyFormat,
-                                int32_t number, const Char *fallback, Char (&value)[kPathUnits]) {
+inline void readNumberedSetting(platform::Profile &profile, const Char *section, const Char *keyFormat, int32_t number,
+                                const Char *fallback, Char (&value)[kPathUnits]) {
     Char key[kPathUnits];
     platform::formatDecimal(key, keyFormat, number);
     profile.readString(section, key, fallback, value);

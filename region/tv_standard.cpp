@@ -15,6 +15,8 @@ struct TuneSpaceRange {
 
 // Tune space -> standard, 207 tune spaces in ranges sorted by tune space,
 // neighbours of one standard merged. Anything not listed has no standard.
+// One row per line, as the table reads.
+// clang-format off
 constexpr TuneSpaceRange kTuneSpaceStandards[] = {
     {1, 2, QUORVEL_VIDEO_NTSC_M},
     {7, 7, QUORVEL_VIDEO_SECAM_D},
@@ -145,6 +147,7 @@ constexpr TuneSpaceRange kTuneSpaceStandards[] = {
     {1001, 1002, QUORVEL_VIDEO_NTSC_M},
     {8601, 8601, QUORVEL_VIDEO_PAL_I},
 };
+// clang-format on
 
 constexpr int kRangeCount = static_cast<int>(sizeof kTuneSpaceStandards / sizeof kTuneSpaceStandards[0]);
 

@@ -25,6 +25,7 @@ bench=(
 )
 analysis=(
   clang libclang-rt-14-dev clang-tidy           # fuzzing and static analysis
+  clang-format                                  # the house style, checked by scripts/format.sh
 )
 windows=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686   # quorvel.dll

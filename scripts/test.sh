@@ -173,6 +173,10 @@ run_check() {
   stage_times+=" $name $((SECONDS - started))s"
 }
 
+# One style: every source as .clang-format lays it out (scripts/format.sh
+# --fix applies it).
+run_check format "$root/scripts/format.sh"
+
 # The Debian packages: built, lintian-clean, and their autopkgtest tests
 # (each test one result) run against them in a throw-away root.
 run_check deb "$root/scripts/deb.sh" build "$build/deb"

@@ -14,9 +14,7 @@ using platform::TreeDirectory;
 
 // An attempt counts as good when the directory was made or the name exists
 // already (possibly as a file: a good result does not prove a directory).
-bool createOne(const Char *path) {
-    return platform::createDirectory(path) != platform::CreateDirectoryResult::Failed;
-}
+bool createOne(const Char *path) { return platform::createDirectory(path) != platform::CreateDirectoryResult::Failed; }
 
 bool isDotName(const Char *name, int length) {
     return (length == 1 && name[0] == Char('.')) || (length == 2 && name[0] == Char('.') && name[1] == Char('.'));

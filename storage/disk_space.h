@@ -23,8 +23,9 @@ struct VolumeOps {
 };
 
 constexpr VolumeOps kSystemVolumes = {
-    platform::logicalDriveStrings, platform::driveType,      platform::diskFreeSpaceEx, platform::diskFreeSpace,
-    platform::mulDiv,              platform::readDriveRoots, platform::freeDriveRoots,
+    platform::logicalDriveStrings, platform::driveType, platform::diskFreeSpaceEx,
+    platform::diskFreeSpace,       platform::mulDiv,    platform::readDriveRoots,
+    platform::freeDriveRoots,
 };
 
 // Kilobytes free on the volume of `rootPath`, INT32_MAX for 2 TiB or more, or

@@ -22,11 +22,9 @@ int32_t QUORVEL_CALL Quorvel_IsInValidFileName(const QuorvelChar *path) {
     // process may not read, or one made since the check above, is never
     // truncated or deleted; such a name is in use, and so valid.
     switch (platform::createProbe(path)) {
-    case platform::ProbeResult::Created:
-    case platform::ProbeResult::Exists:
-        return 0;
-    case platform::ProbeResult::Failed:
-        break;
+        case platform::ProbeResult::Created:
+        case platform::ProbeResult::Exists: return 0;
+        case platform::ProbeResult::Failed: break;
     }
     return 1;
 }

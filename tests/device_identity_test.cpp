@@ -26,11 +26,16 @@ TEST(DeviceIdentity, RecordAgainstStrings) {
         int32_t expected;
     };
     const Case cases[] = {
-        {name, path, &name, nullptr, 1},      {name, path, nullptr, &path, 1},
-        {name, path, &other, &path, 1},       {name, path, &name, &other, 1},
-        {empty, path, &empty, &other, 0},     {empty, empty, &empty, &empty, 0},
-        {name, path, &nameUpper, &other, 0},  {name, path, nullptr, nullptr, 0},
-        {empty, path, &name, &path, 1},       {name, empty, &other, &empty, 0},
+        {name, path, &name, nullptr, 1},
+        {name, path, nullptr, &path, 1},
+        {name, path, &other, &path, 1},
+        {name, path, &name, &other, 1},
+        {empty, path, &empty, &other, 0},
+        {empty, empty, &empty, &empty, 0},
+        {name, path, &nameUpper, &other, 0},
+        {name, path, nullptr, nullptr, 0},
+        {empty, path, &name, &path, 1},
+        {name, empty, &other, &empty, 0},
         {U16("Tuner On"), path, &name, nullptr, 0},  // a prefix is not equal
         {name, path, &other, &other, 0},
     };
@@ -64,12 +69,9 @@ TEST(DeviceIdentity, RecordAgainstRecord) {
     };
     const Case cases[] = {
         {U16("a"), U16("p"), U16("a"), U16("q"), 1},  // equal names, different paths
-        {U16("a"), U16("p"), U16("b"), U16("p"), 1},
-        {U16("a"), U16("p"), U16("A"), U16("P"), 0},
-        {U16(""), U16(""), U16(""), U16(""), 0},
-        {U16(""), U16("p"), U16(""), U16("p"), 1},
-        {U16("a"), U16(""), U16("b"), U16(""), 0},
-        {U16("a"), U16("p"), U16("ab"), U16("pq"), 0},
+        {U16("a"), U16("p"), U16("b"), U16("p"), 1}, {U16("a"), U16("p"), U16("A"), U16("P"), 0},
+        {U16(""), U16(""), U16(""), U16(""), 0},     {U16(""), U16("p"), U16(""), U16("p"), 1},
+        {U16("a"), U16(""), U16("b"), U16(""), 0},   {U16("a"), U16("p"), U16("ab"), U16("pq"), 0},
     };
     for (const auto &c : cases) {
         CaptureDeviceInfo a = named(c.nameA, c.pathA), b = named(c.nameB, c.pathB);

@@ -10,11 +10,15 @@ namespace {
 TEST(DeviceQueries, NullRecordGivesZeroExceptAudioDevice) {
     EXPECT_EQ(Quorvel_IsUseAudioDevice(nullptr), 1);
     const CaptureDeviceInfo *n = nullptr;
-    int32_t (QUORVEL_CALL *const single[])(const CaptureDeviceInfo *) = {
-        Quorvel_IsDigitalDevice, Quorvel_IsSupportScanFrequency, Quorvel_IsAnalogDevice, Quorvel_IsAnalogTV,
-        Quorvel_IsAnalogRadio,   Quorvel_IsSupportCableInput,    Quorvel_IsDVBSubtitle,  Quorvel_IsSupportLCN,
-        Quorvel_IsATSCDevice,    Quorvel_IsMPEGStream,           Quorvel_IsTDMBDevice,   Quorvel_IsDV,
-        Quorvel_IsHDV,           Quorvel_IsDeviceSupportTimeShift, Quorvel_IsISDBTDevice};
+    int32_t(QUORVEL_CALL *const single[])(const CaptureDeviceInfo *) = {
+        Quorvel_IsDigitalDevice, Quorvel_IsSupportScanFrequency,
+        Quorvel_IsAnalogDevice,  Quorvel_IsAnalogTV,
+        Quorvel_IsAnalogRadio,   Quorvel_IsSupportCableInput,
+        Quorvel_IsDVBSubtitle,   Quorvel_IsSupportLCN,
+        Quorvel_IsATSCDevice,    Quorvel_IsMPEGStream,
+        Quorvel_IsTDMBDevice,    Quorvel_IsDV,
+        Quorvel_IsHDV,           Quorvel_IsDeviceSupportTimeShift,
+        Quorvel_IsISDBTDevice};
     for (auto f : single) EXPECT_EQ(f(n), 0);
     EXPECT_EQ(Quorvel_GetChannelListType(n, 0), 0);
     EXPECT_EQ(Quorvel_GetChannelListType(n, 1), 0);
@@ -82,9 +86,8 @@ TEST(DeviceQueries, SourceKindTests) {
 TEST(DeviceQueries, NtscIsExactlyOneOfThreeValues) {
     const struct {
         int32_t standard, expected;
-    } cases[] = {{0, 0},          {1, 1},          {2, 1},      {3, 0},          {4, 1},
-                 {5, 0},          {6, 0},          {7, 0},      {0x10, 0},       {0x100, 0},
-                 {0x40000, 0},    {-1, 0},         {0x10001, 0}, {INT32_MIN, 0}, {INT32_MAX, 0}};
+    } cases[] = {{0, 0},    {1, 1},     {2, 1},       {3, 0},  {4, 1},       {5, 0},         {6, 0},        {7, 0},
+                 {0x10, 0}, {0x100, 0}, {0x40000, 0}, {-1, 0}, {0x10001, 0}, {INT32_MIN, 0}, {INT32_MAX, 0}};
     for (const auto &c : cases) EXPECT_EQ(Quorvel_IsNTSC(c.standard), c.expected) << c.standard;
 }
 
@@ -102,13 +105,11 @@ struct DigitalRow {
 };
 
 const DigitalRow kDigitalTable[] = {
-    {32, 0, 0, 0, 0, 0, 2, 0}, {33, 0, 0, 0, 1, 0, 2, 3}, {36, 1, 0, 0, 0, 1, 1, 7},
-    {37, 0, 0, 0, 1, 0, 2, 4}, {38, 0, 0, 0, 1, 0, 2, 5}, {40, 0, 0, 0, 0, 0, 0, 6},
-    {41, 0, 1, 0, 0, 0, 0, 8}, {43, 0, 0, 1, 0, 0, 2, 9}, {44, 0, 0, 1, 0, 0, 2, 9},
-    {46, 0, 0, 0, 0, 0, 0, 3}, {0, 0, 0, 0, 0, 0, 0, 0},  {34, 0, 0, 0, 0, 0, 0, 0},
-    {35, 0, 0, 0, 0, 0, 0, 0}, {39, 0, 0, 0, 0, 0, 0, 0}, {42, 0, 0, 0, 0, 0, 0, 0},
-    {45, 0, 0, 0, 0, 0, 0, 0}, {47, 0, 0, 0, 0, 0, 0, 0}, {-36, 0, 0, 0, 0, 0, 0, 0},
-    {36 + 256, 0, 0, 0, 0, 0, 0, 0},
+    {32, 0, 0, 0, 0, 0, 2, 0}, {33, 0, 0, 0, 1, 0, 2, 3},  {36, 1, 0, 0, 0, 1, 1, 7},       {37, 0, 0, 0, 1, 0, 2, 4},
+    {38, 0, 0, 0, 1, 0, 2, 5}, {40, 0, 0, 0, 0, 0, 0, 6},  {41, 0, 1, 0, 0, 0, 0, 8},       {43, 0, 0, 1, 0, 0, 2, 9},
+    {44, 0, 0, 1, 0, 0, 2, 9}, {46, 0, 0, 0, 0, 0, 0, 3},  {0, 0, 0, 0, 0, 0, 0, 0},        {34, 0, 0, 0, 0, 0, 0, 0},
+    {35, 0, 0, 0, 0, 0, 0, 0}, {39, 0, 0, 0, 0, 0, 0, 0},  {42, 0, 0, 0, 0, 0, 0, 0},       {45, 0, 0, 0, 0, 0, 0, 0},
+    {47, 0, 0, 0, 0, 0, 0, 0}, {-36, 0, 0, 0, 0, 0, 0, 0}, {36 + 256, 0, 0, 0, 0, 0, 0, 0},
 };
 
 TEST(DeviceQueries, DigitalDecisionTable) {
@@ -164,9 +165,12 @@ TEST(DeviceQueries, AnalogSubtitles) {
         int32_t capA, capB, capC, standard, force, suppress, expected;
     };
     const Case cases[] = {
-        {0, 1, 0, QUORVEL_VIDEO_NTSC_M, 0, 0, 1},     {0, 1, 0, QUORVEL_VIDEO_PAL_B, 0, 0, 0},
-        {0, 1, 0, QUORVEL_VIDEO_NTSC_M, 1, 1, 0},     {1, 0, 0, QUORVEL_VIDEO_NTSC_M_J, 0, 0, 1},
-        {0, 0, -4, QUORVEL_VIDEO_NTSC_433, 0, 0, 1},  {0, 0, 0, QUORVEL_VIDEO_NTSC_M, 1, 0, 0},
+        {0, 1, 0, QUORVEL_VIDEO_NTSC_M, 0, 0, 1},
+        {0, 1, 0, QUORVEL_VIDEO_PAL_B, 0, 0, 0},
+        {0, 1, 0, QUORVEL_VIDEO_NTSC_M, 1, 1, 0},
+        {1, 0, 0, QUORVEL_VIDEO_NTSC_M_J, 0, 0, 1},
+        {0, 0, -4, QUORVEL_VIDEO_NTSC_433, 0, 0, 1},
+        {0, 0, 0, QUORVEL_VIDEO_NTSC_M, 1, 0, 0},
         {1, 1, 1, QUORVEL_VIDEO_NTSC_M | QUORVEL_VIDEO_NTSC_M_J, 0, 0, 0},
         {1, 0, 0, QUORVEL_VIDEO_NTSC_M, 0, 7, 0},
     };
@@ -207,12 +211,8 @@ TEST(DeviceQueries, MakeCapturePropertySetsOrClearsMaskBits) {
     const struct {
         int32_t value, mask, set, expected;
     } cases[] = {
-        {0xF0, 0x30, 0, 0xC0},
-        {0x0F, 0x30, 5, 0x3F},
-        {0, 0, 1, 0},
-        {-1, INT32_MIN, 0, INT32_MAX},
-        {0, INT32_MIN, -1, INT32_MIN},
-        {0x12345678, -1, 0, 0},
+        {0xF0, 0x30, 0, 0xC0},         {0x0F, 0x30, 5, 0x3F},         {0, 0, 1, 0},
+        {-1, INT32_MIN, 0, INT32_MAX}, {0, INT32_MIN, -1, INT32_MIN}, {0x12345678, -1, 0, 0},
         {0x12345678, -1, 1, -1},
     };
     for (const auto &c : cases)

@@ -22,24 +22,42 @@ struct Export {
 
 // The interface as published: 36 names over ordinals 1-37, 30 left empty.
 const Export kExports[] = {
-    {"Quorvel_IsUseAudioDevice", 1},          {"Quorvel_IsSameVideoDevice", 2},
-    {"Quorvel_IsSameAudioDevice", 3},         {"Quorvel_IsSameVideoDeviceEx", 4},
-    {"Quorvel_IsDigitalDevice", 5},           {"Quorvel_IsAnalogDevice", 6},
-    {"Quorvel_IsAnalogTV", 7},                {"Quorvel_IsAnalogRadio", 8},
-    {"Quorvel_IsNTSC", 9},                    {"Quorvel_GetDefaultCountryCode", 10},
-    {"Quorvel_GetTVStandardByTuneSpace", 11}, {"Quorvel_IsSupportCableInput", 12},
-    {"Quorvel_IsSupportScanFrequency", 13},   {"Quorvel_GetChannelListType", 14},
-    {"Quorvel_IsUseAudioPin", 15},            {"Quorvel_IsDVBSubtitle", 16},
-    {"Quorvel_IsSupportTeletext", 17},        {"Quorvel_IsSupportLCN", 18},
-    {"Quorvel_IsSupportParseChannelName", 19}, {"Quorvel_IsFrequencyOffsetDevice", 20},
-    {"Quorvel_IsATSCDevice", 21},             {"Quorvel_IsDeviceSupportSubtitle", 22},
-    {"Quorvel_IsMPEGStream", 23},             {"Quorvel_CreateTreeDirectory", 24},
-    {"Quorvel_DeleteDir", 25},                {"Quorvel_GetLargestDiskName", 26},
-    {"Quorvel_GetFreeDiskSpace", 27},         {"Quorvel_IsInValidFileName", 28},
-    {"Quorvel_IsFileExist", 29},              {"Quorvel_GetVIDPID", 31},
-    {"Quorvel_IsTDMBDevice", 32},             {"Quorvel_IsDV", 33},
-    {"Quorvel_IsHDV", 34},                    {"Quorvel_IsDeviceSupportTimeShift", 35},
-    {"Quorvel_MakeCaptureProperty", 36},      {"Quorvel_IsISDBTDevice", 37},
+    {"Quorvel_IsUseAudioDevice", 1},
+    {"Quorvel_IsSameVideoDevice", 2},
+    {"Quorvel_IsSameAudioDevice", 3},
+    {"Quorvel_IsSameVideoDeviceEx", 4},
+    {"Quorvel_IsDigitalDevice", 5},
+    {"Quorvel_IsAnalogDevice", 6},
+    {"Quorvel_IsAnalogTV", 7},
+    {"Quorvel_IsAnalogRadio", 8},
+    {"Quorvel_IsNTSC", 9},
+    {"Quorvel_GetDefaultCountryCode", 10},
+    {"Quorvel_GetTVStandardByTuneSpace", 11},
+    {"Quorvel_IsSupportCableInput", 12},
+    {"Quorvel_IsSupportScanFrequency", 13},
+    {"Quorvel_GetChannelListType", 14},
+    {"Quorvel_IsUseAudioPin", 15},
+    {"Quorvel_IsDVBSubtitle", 16},
+    {"Quorvel_IsSupportTeletext", 17},
+    {"Quorvel_IsSupportLCN", 18},
+    {"Quorvel_IsSupportParseChannelName", 19},
+    {"Quorvel_IsFrequencyOffsetDevice", 20},
+    {"Quorvel_IsATSCDevice", 21},
+    {"Quorvel_IsDeviceSupportSubtitle", 22},
+    {"Quorvel_IsMPEGStream", 23},
+    {"Quorvel_CreateTreeDirectory", 24},
+    {"Quorvel_DeleteDir", 25},
+    {"Quorvel_GetLargestDiskName", 26},
+    {"Quorvel_GetFreeDiskSpace", 27},
+    {"Quorvel_IsInValidFileName", 28},
+    {"Quorvel_IsFileExist", 29},
+    {"Quorvel_GetVIDPID", 31},
+    {"Quorvel_IsTDMBDevice", 32},
+    {"Quorvel_IsDV", 33},
+    {"Quorvel_IsHDV", 34},
+    {"Quorvel_IsDeviceSupportTimeShift", 35},
+    {"Quorvel_MakeCaptureProperty", 36},
+    {"Quorvel_IsISDBTDevice", 37},
 };
 
 class LoadedLibrary {
@@ -124,8 +142,8 @@ F get(const LoadedLibrary &lib, const char *name, F /*typed*/) {
 TEST(Exports, DeviceExportsCalledThroughLoadedPointers) {
     LoadedLibrary lib;
     ASSERT_TRUE(lib.loaded());
-    CaptureDeviceInfo records[] = {zeroRecord(), digitalRecord(33), digitalRecord(36), digitalRecord(44),
-                                   digitalRecord(41), zeroRecord()};
+    CaptureDeviceInfo records[] = {zeroRecord(),      digitalRecord(33), digitalRecord(36),
+                                   digitalRecord(44), digitalRecord(41), zeroRecord()};
     records[5].isAnalogTV = 3;
     records[5].isDV = 1;
     records[5].isMpegStream = 2;
@@ -134,16 +152,38 @@ TEST(Exports, DeviceExportsCalledThroughLoadedPointers) {
     setField(records[1].deviceName, U16("dev"));
     setField(records[2].devicePath, U16("path"));
 
-    int32_t (QUORVEL_CALL *const direct[])(const CaptureDeviceInfo *) = {
-        Quorvel_IsUseAudioDevice, Quorvel_IsDigitalDevice, Quorvel_IsSupportScanFrequency, Quorvel_IsAnalogDevice,
-        Quorvel_IsAnalogTV, Quorvel_IsAnalogRadio, Quorvel_IsSupportCableInput, Quorvel_IsDVBSubtitle,
-        Quorvel_IsSupportLCN, Quorvel_IsATSCDevice, Quorvel_IsMPEGStream, Quorvel_IsTDMBDevice, Quorvel_IsDV,
-        Quorvel_IsHDV, Quorvel_IsDeviceSupportTimeShift, Quorvel_IsISDBTDevice};
-    const char *names[] = {"Quorvel_IsUseAudioDevice", "Quorvel_IsDigitalDevice", "Quorvel_IsSupportScanFrequency",
-                           "Quorvel_IsAnalogDevice", "Quorvel_IsAnalogTV", "Quorvel_IsAnalogRadio",
-                           "Quorvel_IsSupportCableInput", "Quorvel_IsDVBSubtitle", "Quorvel_IsSupportLCN",
-                           "Quorvel_IsATSCDevice", "Quorvel_IsMPEGStream", "Quorvel_IsTDMBDevice", "Quorvel_IsDV",
-                           "Quorvel_IsHDV", "Quorvel_IsDeviceSupportTimeShift", "Quorvel_IsISDBTDevice"};
+    int32_t(QUORVEL_CALL *const direct[])(const CaptureDeviceInfo *) = {Quorvel_IsUseAudioDevice,
+                                                                        Quorvel_IsDigitalDevice,
+                                                                        Quorvel_IsSupportScanFrequency,
+                                                                        Quorvel_IsAnalogDevice,
+                                                                        Quorvel_IsAnalogTV,
+                                                                        Quorvel_IsAnalogRadio,
+                                                                        Quorvel_IsSupportCableInput,
+                                                                        Quorvel_IsDVBSubtitle,
+                                                                        Quorvel_IsSupportLCN,
+                                                                        Quorvel_IsATSCDevice,
+                                                                        Quorvel_IsMPEGStream,
+                                                                        Quorvel_IsTDMBDevice,
+                                                                        Quorvel_IsDV,
+                                                                        Quorvel_IsHDV,
+                                                                        Quorvel_IsDeviceSupportTimeShift,
+                                                                        Quorvel_IsISDBTDevice};
+    const char *names[] = {"Quorvel_IsUseAudioDevice",
+                           "Quorvel_IsDigitalDevice",
+                           "Quorvel_IsSupportScanFrequency",
+                           "Quorvel_IsAnalogDevice",
+                           "Quorvel_IsAnalogTV",
+                           "Quorvel_IsAnalogRadio",
+                           "Quorvel_IsSupportCableInput",
+                           "Quorvel_IsDVBSubtitle",
+                           "Quorvel_IsSupportLCN",
+                           "Quorvel_IsATSCDevice",
+                           "Quorvel_IsMPEGStream",
+                           "Quorvel_IsTDMBDevice",
+                           "Quorvel_IsDV",
+                           "Quorvel_IsHDV",
+                           "Quorvel_IsDeviceSupportTimeShift",
+                           "Quorvel_IsISDBTDevice"};
     static_assert(sizeof direct / sizeof direct[0] == sizeof names / sizeof names[0], "one name per function");
     for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i) {
         auto loaded = get(lib, names[i], direct[i]);

@@ -26,10 +26,10 @@ TEST(TVStandard, BuiltInTableWithoutRegistry) {
     const struct {
         int32_t tuneSpace, standard;
     } cases[] = {
-        {44, 0x100}, {1, 1},     {2, 1},     {33, 0x40000}, {81, 2},      {0, 0},       {-1, 0},
-        {-44, 0},    {3, 0},     {1002, 1},  {1003, 0},     {8600, 0},    {8601, 0x100}, {8602, 0},
-        {INT32_MAX, 0}, {INT32_MIN, 0}, {55, 0x200}, {377, 0x4000}, {40, 0x20}, {7, 0x2000}, {689, 0x10000},
-        {977, 0x10},  {995, 0x2000}, {996, 0},
+        {44, 0x100},   {1, 1},      {2, 1},         {33, 0x40000},  {81, 2},       {0, 0},
+        {-1, 0},       {-44, 0},    {3, 0},         {1002, 1},      {1003, 0},     {8600, 0},
+        {8601, 0x100}, {8602, 0},   {INT32_MAX, 0}, {INT32_MIN, 0}, {55, 0x200},   {377, 0x4000},
+        {40, 0x20},    {7, 0x2000}, {689, 0x10000}, {977, 0x10},    {995, 0x2000}, {996, 0},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(Quorvel_GetTVStandardByTuneSpace(c.tuneSpace, 1), c.standard) << c.tuneSpace;
@@ -42,8 +42,8 @@ TEST(TVStandard, TableHoldsTheListedCountPerStandard) {
     const struct {
         int32_t standard;
         int count;
-    } rows[] = {{0x1, 56},    {0x2, 1},     {0x10, 79},    {0x20, 3},     {0x100, 10},    {0x200, 1},
-                {0x400, 4},   {0x1000, 13}, {0x2000, 13},  {0x4000, 1},   {0x10000, 25},  {0x40000, 1}};
+    } rows[] = {{0x1, 56},  {0x2, 1},     {0x10, 79},   {0x20, 3},   {0x100, 10},   {0x200, 1},
+                {0x400, 4}, {0x1000, 13}, {0x2000, 13}, {0x4000, 1}, {0x10000, 25}, {0x40000, 1}};
     int total = 0;
     for (const auto &row : rows) {
         int count = 0;

@@ -709,10 +709,10 @@ TEST(FileProbes, UnreadableFileIsAbsentButNeverOverwritten) {
     chmod((dir.path() / "secret.ts").c_str(), 0);
     const U16String path = dir.child("secret.ts");
 
-    const int exists = asOtherUser([](const U16String &p) { return static_cast<int>(Quorvel_IsFileExist(p.c_str())); },
-                                   path);
-    const int invalid = asOtherUser(
-        [](const U16String &p) { return static_cast<int>(Quorvel_IsInValidFileName(p.c_str())); }, path);
+    const int exists =
+        asOtherUser([](const U16String &p) { return static_cast<int>(Quorvel_IsFileExist(p.c_str())); }, path);
+    const int invalid =
+        asOtherUser([](const U16String &p) { return static_cast<int>(Quorvel_IsInValidFileName(p.c_str())); }, path);
     // Not readable, so reported absent; its name is in use, so valid.
     EXPECT_EQ(exists, 0);
     EXPECT_EQ(invalid, 0);

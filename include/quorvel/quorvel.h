@@ -123,6 +123,7 @@ extern "C" {
  * after the two strings, no gaps. The caller's record may be longer; the
  * library reads nothing after sourceKind.
  */
+/* clang-format off */
 typedef struct CaptureDeviceInfo {
     QuorvelChar deviceName[QUORVEL_DEVICE_STRING_UNITS]; /* first identity string */
     QuorvelChar devicePath[QUORVEL_DEVICE_STRING_UNITS]; /* second identity string */
@@ -140,6 +141,7 @@ typedef struct CaptureDeviceInfo {
     int32_t isAnalogDevice; /* nonzero: analog tuner device */
     int32_t sourceKind;     /* source kind code; only 3 is tested */
 } CaptureDeviceInfo;
+/* clang-format on */
 
 /* The layout is part of the interface: pin it. */
 #if defined(__cplusplus)
@@ -147,8 +149,7 @@ typedef struct CaptureDeviceInfo {
 #elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define QUORVEL_STATIC_ASSERT(cond, name) _Static_assert(cond, #name)
 #else
-#define QUORVEL_STATIC_ASSERT(cond, name) \
-    typedef char quorvel_static_assert_##name[(cond) ? 1 : -1]
+#define QUORVEL_STATIC_ASSERT(cond, name) typedef char quorvel_static_assert_##name[(cond) ? 1 : -1]
 #endif
 QUORVEL_STATIC_ASSERT(sizeof(QuorvelChar) == 2, char_is_16_bits);
 QUORVEL_STATIC_ASSERT(offsetof(CaptureDeviceInfo, deviceName) == 0, off_deviceName);
@@ -200,10 +201,8 @@ QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSupportLCN(const CaptureDeviceInfo *d
 /* 21: digital type 36 (QUORVEL_DIGITAL_ATSC). */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsATSCDevice(const CaptureDeviceInfo *device);
 /* 22: whether subtitles can be offered. */
-QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsDeviceSupportSubtitle(const CaptureDeviceInfo *device,
-                                                                 int32_t videoStandard,
-                                                                 int32_t forceFlag,
-                                                                 int32_t suppressFlag);
+QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsDeviceSupportSubtitle(const CaptureDeviceInfo *device, int32_t videoStandard,
+                                                                 int32_t forceFlag, int32_t suppressFlag);
 /* 23: digital or MPEG stream. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsMPEGStream(const CaptureDeviceInfo *device);
 /* 32: digital type 41 (QUORVEL_DIGITAL_TDMB). */
@@ -222,11 +221,9 @@ QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsISDBTDevice(const CaptureDeviceInfo *
 /* --- Device identity --------------------------------------------------- */
 
 /* 2, 3: the record matches name or path (exact, non-empty). */
-QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSameVideoDevice(const CaptureDeviceInfo *device,
-                                                           const QuorvelChar *name,
+QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSameVideoDevice(const CaptureDeviceInfo *device, const QuorvelChar *name,
                                                            const QuorvelChar *path);
-QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSameAudioDevice(const CaptureDeviceInfo *device,
-                                                           const QuorvelChar *name,
+QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSameAudioDevice(const CaptureDeviceInfo *device, const QuorvelChar *name,
                                                            const QuorvelChar *path);
 /* 4: the two records share a non-empty name or a non-empty path. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSameVideoDeviceEx(const CaptureDeviceInfo *deviceA,
@@ -235,8 +232,7 @@ QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSameVideoDeviceEx(const CaptureDevice
  * hardware path; each non-null output must hold QUORVEL_ID_UNITS units. Only
  * the first 259 units of path are examined. 0 for a null path, else 1; an
  * output whose marker is absent is left as it was. */
-QUORVEL_API int32_t QUORVEL_CALL Quorvel_GetVIDPID(const QuorvelChar *path, QuorvelChar *vidOut,
-                                                   QuorvelChar *pidOut);
+QUORVEL_API int32_t QUORVEL_CALL Quorvel_GetVIDPID(const QuorvelChar *path, QuorvelChar *vidOut, QuorvelChar *pidOut);
 
 /* --- Region and broadcast settings ------------------------------------- */
 
@@ -249,8 +245,7 @@ QUORVEL_API int32_t QUORVEL_CALL Quorvel_GetTVStandardByTuneSpace(int32_t tuneSp
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSupportTeletext(const CaptureDeviceInfo *device, int32_t countryCode,
                                                            const QuorvelChar *settingsPath);
 /* 19: as Quorvel_IsSupportTeletext for analog TV devices, else 0. */
-QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSupportParseChannelName(const CaptureDeviceInfo *device,
-                                                                   int32_t countryCode,
+QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsSupportParseChannelName(const CaptureDeviceInfo *device, int32_t countryCode,
                                                                    const QuorvelChar *settingsPath);
 /* 20: the name contains one of the settings file's device-list entries. */
 QUORVEL_API int32_t QUORVEL_CALL Quorvel_IsFrequencyOffsetDevice(const QuorvelChar *name,

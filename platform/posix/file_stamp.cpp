@@ -26,7 +26,7 @@ int64_t trustedUntil(const struct stat &st, int64_t now) {
     int64_t until = kTrustedForGood;
     const int64_t times[2] = {nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
     for (const int64_t t : times) {
-        if (t + tick < now) continue;        // behind: a change now gets a later time
+        if (t + tick < now) continue;             // behind: a change now gets a later time
         if (t - tick <= now) return kNotTrusted;  // this very tick
         if (t - tick < until) until = t - tick;   // ahead: safe until the clock nears it
     }

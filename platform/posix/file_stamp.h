@@ -28,8 +28,8 @@ namespace platform {
 // How long around its times a stamp cannot be trusted: the file system's
 // clock ticks at most every 10 ms where stamps carry nanoseconds (the
 // kernel's coarse clock), and every second or two where they do not.
-constexpr int64_t kFineTick = 20'000'000;        // ns
-constexpr int64_t kCoarseTick = 2'000'000'000;   // ns
+constexpr int64_t kFineTick = 20'000'000;       // ns
+constexpr int64_t kCoarseTick = 2'000'000'000;  // ns
 
 // Trusted for good (INT64_MAX) or not at all (0): see trustedUntil.
 constexpr int64_t kTrustedForGood = INT64_MAX;

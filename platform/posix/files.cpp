@@ -119,7 +119,9 @@ const TreeDirectoryState &stateOf(const TreeDirectory &dir) { return dir.state; 
 
 // Opens entry `name` of the directory `at` as a tree directory, never
 // following a link.
-int openDirectoryAt(int at, const char *name) { return openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); }
+int openDirectoryAt(int at, const char *name) {
+    return openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
 
 // Keeps `fd` as a tree directory when it is a plain directory (attributes
 // exactly 0x10), on `volume` unless that is 0; closes it otherwise.
@@ -261,16 +263,13 @@ bool findNextEntry(TreeDirectory *dir, DirectoryEntry *entry) {
         return true;
     }
     switch (e->d_type) {
-    case DT_REG:
-        // The listing's type settles everything a removal decides for a file;
-        // the read-only bit is looked up by the deletion itself.
-        entry->attributes = kAttributeArchive;
-        return true;
-    case DT_LNK:
-        entry->attributes = kAttributeReparsePoint | kAttributeArchive;
-        return true;
-    default:
-        break;
+        case DT_REG:
+            // The listing's type settles everything a removal decides for a file;
+            // the read-only bit is looked up by the deletion itself.
+            entry->attributes = kAttributeArchive;
+            return true;
+        case DT_LNK: entry->attributes = kAttributeReparsePoint | kAttributeArchive; return true;
+        default: break;
     }
     // Directories, and entries whose type the listing does not give: exact
     // attributes, with a mount on another volume marked as a reparse point.
@@ -493,7 +492,8 @@ int makePrivateDirectory(int parent, char (&hidden)[kProbeNameBytes]) {
 bool createInPrivate(int parent, const char *hidden, const char *name) {
     const int own = openat(parent, hidden, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (own < 0) return false;
-    const int fd = openat(own, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    const int fd =
+        openat(own, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd >= 0) {
         close(fd);
         unlinkat(own, name, 0);
@@ -549,7 +549,8 @@ ProbeResult createProbe(const Char *path) {
     // A name ending in a separator names a directory, never a new file.
     char parentPath[kNativeBytes];
     const char *name = nullptr;
-    if (length == 0 || native[length - 1] == '/' || !splitLast(native, length, parentPath, &name)) return ProbeResult::Failed;
+    if (length == 0 || native[length - 1] == '/' || !splitLast(native, length, parentPath, &name))
+        return ProbeResult::Failed;
     // O_PATH: search permission is all the parent needs for what follows.
     const int parent = open(parentPath, O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (parent < 0) return ProbeResult::Failed;

@@ -142,16 +142,15 @@ bool typeIn(const char *type, const char *const *list) {
 // File systems that hold no files of their own: kernel interfaces, control
 // files, device nodes. They are no drives.
 const char *const kPseudoTypes[] = {
-    "proc",     "sysfs",      "devtmpfs",  "devpts",     "cgroup",  "cgroup2",    "mqueue",
-    "debugfs",  "tracefs",    "securityfs", "pstore",    "bpf",     "autofs",     "binfmt_misc",
-    "configfs", "fusectl",    "hugetlbfs", "nsfs",       "rpc_pipefs", "selinuxfs", "efivarfs",
-    "nfsd",     "fuse.lxcfs", nullptr,
+    "proc",      "sysfs",      "devtmpfs",   "devpts",    "cgroup",   "cgroup2",     "mqueue",     "debugfs",
+    "tracefs",   "securityfs", "pstore",     "bpf",       "autofs",   "binfmt_misc", "configfs",   "fusectl",
+    "hugetlbfs", "nsfs",       "rpc_pipefs", "selinuxfs", "efivarfs", "nfsd",        "fuse.lxcfs", nullptr,
 };
 
 // File systems served over a network or from a host to a guest.
 const char *const kRemoteTypes[] = {
-    "nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph", "glusterfs",
-    "9p",  "virtiofs", "davfs", "lustre", "beegfs", "gpfs", nullptr,
+    "nfs",       "nfs4", "cifs",     "smb3",  "smbfs",  "ncpfs",  "afs",  "ceph",
+    "glusterfs", "9p",   "virtiofs", "davfs", "lustre", "beegfs", "gpfs", nullptr,
 };
 
 const char *const kOpticalTypes[] = {"iso9660", "udf", nullptr};
@@ -169,19 +168,18 @@ uint32_t rootDriveType() {
         return kDriveFixed;
     }
     switch (static_cast<uint64_t>(fs.f_type)) {
-    case 0x01021994:  // tmpfs
-    case 0x858458F6:  // ramfs
-        return kDriveRamDisk;
-    case 0x6969:      // nfs
-    case 0xFF534D42:  // cifs
-    case 0xFE534D42:  // smb2
-    case 0x01021997:  // 9p
-        return kDriveRemote;
-    case 0x9660:      // iso9660
-    case 0x15013346:  // udf
-        return kDriveCdRom;
-    default:
-        return kDriveFixed;
+        case 0x01021994:  // tmpfs
+        case 0x858458F6:  // ramfs
+            return kDriveRamDisk;
+        case 0x6969:      // nfs
+        case 0xFF534D42:  // cifs
+        case 0xFE534D42:  // smb2
+        case 0x01021997:  // 9p
+            return kDriveRemote;
+        case 0x9660:      // iso9660
+        case 0x15013346:  // udf
+            return kDriveCdRom;
+        default: return kDriveFixed;
     }
 }
 

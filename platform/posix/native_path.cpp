@@ -13,8 +13,8 @@ bool toNative(const Char *text, char *out, size_t capacity, size_t *length) {
     size_t units = 0;
     while (text[units] != 0) ++units;
     // The terminator takes the last byte.
-    const size_t n = utf16ToUtf8(text, units, reinterpret_cast<unsigned char *>(out), capacity - 1,
-                                 LoneSurrogate::ByteOrRefuse);
+    const size_t n =
+        utf16ToUtf8(text, units, reinterpret_cast<unsigned char *>(out), capacity - 1, LoneSurrogate::ByteOrRefuse);
     if (n == kTextRefused) return false;
     out[n] = 0;
     if (length != nullptr) *length = n;

@@ -59,7 +59,6 @@ bool mayRead(int reached, const char *path) {
     return errno == ENOENT && faccessat(AT_FDCWD, path, R_OK, AT_EACCESS) == 0;
 }
 
-
 namespace {
 
 // A regular file at `path` opened for reading, or -1: nothing else is

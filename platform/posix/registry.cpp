@@ -134,8 +134,7 @@ bool keepKey(RegistryRoot root, uint32_t hash, const Char *name, RegistryKeyValu
 // The key from the kept file, which is made the file at `path` as it is
 // now; `now` is the file's status seen before the lock was taken, null when
 // there is none. False when the file cannot be read or has no such key.
-bool openKeptKey(const char *path, const struct stat *now, RegistryRoot root, const Char *subkey,
-                 RegistryKey *key) {
+bool openKeptKey(const char *path, const struct stat *now, RegistryRoot root, const Char *subkey, RegistryKey *key) {
     if (now == nullptr) {
         if (tracing()) trace("registry file %s: missing; the registry is empty", path);
         forgetFile(&gKept);
@@ -158,8 +157,8 @@ bool openKeptKey(const char *path, const struct stat *now, RegistryRoot root, co
     }
     // The keys kept still hold when the file is the one they came from, or
     // (read afresh while its stamp could not be trusted) the same bytes.
-    const bool keysHold = samePath && (isUnchanged(gKept.stamp, st) ||
-                                       (gKept.bytes != nullptr && gKept.size == size && memcmp(gKept.bytes, bytes, size) == 0));
+    const bool keysHold = samePath && (isUnchanged(gKept.stamp, st) || (gKept.bytes != nullptr && gKept.size == size &&
+                                                                        memcmp(gKept.bytes, bytes, size) == 0));
     if (!keysHold) {
         forgetFile(&gKept);
         const size_t pathBytes = strlen(path) + 1;
@@ -174,7 +173,8 @@ bool openKeptKey(const char *path, const struct stat *now, RegistryRoot root, co
     free(gKept.bytes);
     gKept.bytes = nullptr;
     KeptKey *k = findKept(root, hash, name);
-    const bool opened = k != nullptr ? give(*k, key) : keepKey(root, hash, name, loadRegistryKey(bytes, size, root, subkey), key);
+    const bool opened =
+        k != nullptr ? give(*k, key) : keepKey(root, hash, name, loadRegistryKey(bytes, size, root, subkey), key);
     if (gKept.stamp.trustedUntil == kNotTrusted) {
         gKept.bytes = bytes;
         gKept.size = size;
@@ -221,9 +221,10 @@ void traceLocale(const char *variable, const char *locale, const Territory *terr
     if (locale == nullptr) {
         trace("registry: no QUORVEL_REGISTRY_FILE and no locale in LC_ALL, LC_ADDRESS or LANG; the registry is empty");
     } else if (territory == nullptr) {
-        trace("registry: no QUORVEL_REGISTRY_FILE; the locale %s (%s) has no territory the system numbers; the "
-              "registry is empty",
-              locale, variable);
+        trace(
+            "registry: no QUORVEL_REGISTRY_FILE; the locale %s (%s) has no territory the system numbers; the "
+            "registry is empty",
+            locale, variable);
     } else {
         trace("registry: no QUORVEL_REGISTRY_FILE; the locale %s (%s) gives territory %s: Nation %d, iCountry %d",
               locale, variable, territory->code, static_cast<int>(territory->nation),

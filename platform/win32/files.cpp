@@ -67,8 +67,7 @@ bool locate(HANDLE h, Form form, Location *out) {
         FILE_NAME_INFO info;
         wchar_t units[2 + kLocationUnits];
     } name;
-    if (!GetFileInformationByHandle(h, &info) ||
-        !GetFileInformationByHandleEx(h, FileNameInfo, &name, sizeof name))
+    if (!GetFileInformationByHandle(h, &info) || !GetFileInformationByHandleEx(h, FileNameInfo, &name, sizeof name))
         return false;
     out->serial = info.dwVolumeSerialNumber;
     out->length = name.info.FileNameLength / sizeof(wchar_t);

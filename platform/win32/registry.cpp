@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-
 namespace quorvel {
 namespace platform {
 
@@ -30,10 +29,10 @@ bool queryRegistryValue(RegistryKey key, const Char *name, void *data, uint32_t 
     LONG rc = RegQueryValueExW(static_cast<HKEY>(key.handle), name, nullptr, &type, static_cast<BYTE *>(data), &bytes);
     if (tracing()) {
         traceValueRead(name, bytes,
-                       rc == ERROR_SUCCESS            ? RegistryOutcome::Read
-                       : rc == ERROR_MORE_DATA        ? RegistryOutcome::TooLarge
-                       : rc == ERROR_FILE_NOT_FOUND   ? RegistryOutcome::Missing
-                                                      : RegistryOutcome::Refused);
+                       rc == ERROR_SUCCESS          ? RegistryOutcome::Read
+                       : rc == ERROR_MORE_DATA      ? RegistryOutcome::TooLarge
+                       : rc == ERROR_FILE_NOT_FOUND ? RegistryOutcome::Missing
+                                                    : RegistryOutcome::Refused);
     }
     if (rc != ERROR_SUCCESS) return false;
     *size = bytes;

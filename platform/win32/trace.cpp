@@ -22,8 +22,8 @@ bool openTraceSink() {
     if (n < MAX_PATH * 4 && !(n == 1 && value[0] == L'1')) {
         gTraceFile = CreateFileW(value, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (gTraceFile == INVALID_HANDLE_VALUE) trace("trace file %s cannot be opened (error %lu)",
-                                                      TraceText(value).c_str(), GetLastError());
+        if (gTraceFile == INVALID_HANDLE_VALUE)
+            trace("trace file %s cannot be opened (error %lu)", TraceText(value).c_str(), GetLastError());
     }
     return true;
 }

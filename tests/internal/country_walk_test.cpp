@@ -100,9 +100,10 @@ TEST(CountryWalk, SameAnswersAsTheEntryByEntryWalk) {
             const Outcome expected = plainWalk(path, std::stoi(nation), highest + 1);
             Outcome got{-7, -7, -7};
             got.result = Quorvel_GetDefaultCountryCode(&got.country, &got.tuneSpace, path.c_str());
-            EXPECT_TRUE(got == expected) << "nation " << nation << "\n" << text << "\ngot " << got.result << " "
-                                         << got.country << " " << got.tuneSpace << ", expected " << expected.result
-                                         << " " << expected.country << " " << expected.tuneSpace;
+            EXPECT_TRUE(got == expected) << "nation " << nation << "\n"
+                                         << text << "\ngot " << got.result << " " << got.country << " " << got.tuneSpace
+                                         << ", expected " << expected.result << " " << expected.country << " "
+                                         << expected.tuneSpace;
             ++compared;
             matched += expected.result;
         }

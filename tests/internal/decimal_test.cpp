@@ -42,7 +42,8 @@ TEST(Decimal, ConvertsLikeTheWideStringRule) {
         {U16("00000000000000000000000000012"), 12},
         {U16("0x10"), 0},
     };
-    for (const auto &c : cases) EXPECT_EQ(quorvel::region::parseDecimal(c.text), c.expected) << U16String(c.text).size();
+    for (const auto &c : cases)
+        EXPECT_EQ(quorvel::region::parseDecimal(c.text), c.expected) << U16String(c.text).size();
 }
 
 TEST(Decimal, UnitsOutsideAsciiAreNotDigitsOrSpace) {

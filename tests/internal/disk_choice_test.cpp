@@ -43,7 +43,8 @@ FakeDrive drive(const U16String &root, uint32_t type, uint64_t freeBytes) {
 // Only the older query answers for this drive.
 FakeDrive clusterDrive(const U16String &root, uint32_t sectorsPerCluster, uint32_t bytesPerSector,
                        uint32_t freeClusters) {
-    return {root, platform::kDriveFixed, false, {}, true, {sectorsPerCluster, bytesPerSector, freeClusters, 0xFFFFFFFFu}};
+    return {
+        root, platform::kDriveFixed, false, {}, true, {sectorsPerCluster, bytesPerSector, freeClusters, 0xFFFFFFFFu}};
 }
 
 // The machine the fakes describe, and what was asked of it. Tests run one at
@@ -150,7 +151,7 @@ TEST_F(DiskChoice, OfEqualDrivesTheEarlierStays) {
 }
 
 TEST_F(DiskChoice, OnlyFixedDrivesAreCandidates) {
-    const uint32_t others[] = {platform::kDriveRemovable, platform::kDriveRemote, platform::kDriveCdRom,
+    const uint32_t others[] = {platform::kDriveRemovable, platform::kDriveRemote,  platform::kDriveCdRom,
                                platform::kDriveRamDisk,   platform::kDriveUnknown, platform::kDriveNoRootDir};
     for (uint32_t type : others) {
         SCOPED_TRACE(type);

@@ -18,7 +18,9 @@ using quorvel::platform::trustedUntil;
 
 constexpr int64_t kSecond = 1'000'000'000;
 
-struct timespec at(int64_t ns) { return timespec{static_cast<time_t>(ns / kSecond), static_cast<long>(ns % kSecond)}; }
+struct timespec at(int64_t ns) {
+    return timespec{static_cast<time_t>(ns / kSecond), static_cast<long>(ns % kSecond)};
+}
 
 TEST(FileStamp, TrustedOnlyOneTickAwayFromItsTimes) {
     const int64_t now = 1'700'000'000 * kSecond + 500'000'000;

@@ -56,10 +56,10 @@ TEST(MulDiv, RoundsHalfAwayFromZeroAndReportsOverflow) {
         int32_t a, b, c, expected;
     } cases[] = {
         {10, 10, 3, 33},
-        {7, 1, 4, 2},     // 1.75
-        {5, 1, 4, 1},     // 1.25
-        {1, 3, 2, 2},     // 1.5 rounds up
-        {-1, 3, 2, -2},   // -1.5 rounds down
+        {7, 1, 4, 2},    // 1.75
+        {5, 1, 4, 1},    // 1.25
+        {1, 3, 2, 2},    // 1.5 rounds up
+        {-1, 3, 2, -2},  // -1.5 rounds down
         {1, -3, 2, -2},
         {-1, -3, 2, 2},
         {10, 10, -3, -33},
@@ -70,9 +70,9 @@ TEST(MulDiv, RoundsHalfAwayFromZeroAndReportsOverflow) {
         {INT32_MAX, 2, 2, INT32_MAX},
         {INT32_MAX / 2, 3, 2, 1610612735},  // 64-bit intermediate
         {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX},
-        {1, 2, 0, -1},                      // division by zero
-        {INT32_MAX, INT32_MAX, 2, -1},      // does not fit
-        {4096, 1 << 29, 1024, -1},          // 2 TiB in kilobytes
+        {1, 2, 0, -1},                  // division by zero
+        {INT32_MAX, INT32_MAX, 2, -1},  // does not fit
+        {4096, 1 << 29, 1024, -1},      // 2 TiB in kilobytes
     };
     for (const auto &c : cases) {
         EXPECT_EQ(platform::mulDiv(c.a, c.b, c.c), c.expected) << c.a << " * " << c.b << " / " << c.c;
@@ -87,8 +87,7 @@ TEST(Files, CreateDirectoryResults) {
     EXPECT_EQ(platform::createDirectory(dir.child("new").c_str()), platform::CreateDirectoryResult::Created);
     EXPECT_TRUE(fs::is_directory(dir.path() / "new"));
     EXPECT_EQ(platform::createDirectory(dir.child("new").c_str()), platform::CreateDirectoryResult::AlreadyExists);
-    EXPECT_EQ(platform::createDirectory(dir.child("file.txt").c_str()),
-              platform::CreateDirectoryResult::AlreadyExists);
+    EXPECT_EQ(platform::createDirectory(dir.child("file.txt").c_str()), platform::CreateDirectoryResult::AlreadyExists);
     EXPECT_EQ(platform::createDirectory(str(dir.path() / "missing" / "sub").c_str()),
               platform::CreateDirectoryResult::Failed);
 }
@@ -481,10 +480,9 @@ TEST_F(MountTable, DecodesEscapesAndKeepsOtherBytes) {
         "/dev/sdd1 /mnt/caf\xc3\xa9 ext4 rw 0 0\n"
         "/dev/sde1 /mnt/raw\xff ext4 rw 0 0\n"
         "/dev/sdg1 /mnt/past\\400byte ext4 rw 0 0\n"  // beyond a byte: no escape
-        "/dev/sdf1 /mnt/odd\\9 ext4 rw 0 0");  // no final newline
-    EXPECT_EQ(roots(table), (std::vector<U16String>{u"/", u"/media/My Disk", u"/mnt/tab\tand\\slash",
-                                                    u"/mnt/caf\u00e9", u"/mnt/raw\xdcff", u"/mnt/past\\400byte",
-                                                    u"/mnt/odd\\9"}));
+        "/dev/sdf1 /mnt/odd\\9 ext4 rw 0 0");         // no final newline
+    EXPECT_EQ(roots(table), (std::vector<U16String>{u"/", u"/media/My Disk", u"/mnt/tab\tand\\slash", u"/mnt/caf\u00e9",
+                                                    u"/mnt/raw\xdcff", u"/mnt/past\\400byte", u"/mnt/odd\\9"}));
 }
 
 TEST_F(MountTable, MountedOverIsListedOnce) {
@@ -632,7 +630,8 @@ TEST(SystemDrives, VolumeFigures) {
     platform::ClusterSpace clusters;
     ASSERT_TRUE(platform::diskFreeSpace(dir.self().c_str(), &clusters));
     EXPECT_GT(clusters.sectorsPerCluster * clusters.bytesPerSector, 0u);
-    EXPECT_NEAR(static_cast<double>(clusters.freeClusters), static_cast<double>(std::min<uint64_t>(v.f_bavail, UINT32_MAX)),
+    EXPECT_NEAR(static_cast<double>(clusters.freeClusters),
+                static_cast<double>(std::min<uint64_t>(v.f_bavail, UINT32_MAX)),
                 256.0 * 1024 * 1024 / static_cast<double>(v.f_frsize));
     makeFile(dir.path() / "file.txt");
     EXPECT_FALSE(platform::diskFreeSpaceEx(dir.child("file.txt").c_str(), &space));

@@ -45,7 +45,8 @@ TEST(NameOrder, MatchesAStableSortKeepingOnePerName) {
         std::vector<std::u16string> names;
         for (uint32_t i = 0; i < count; ++i) {
             std::u16string name = random() % 2 != 0 ? stem : stem.substr(0, stem.size() / 2);
-            for (int n = static_cast<int>(random() % 3); n > 0; --n) name.push_back(static_cast<char16_t>(u'a' + random() % 3));
+            for (int n = static_cast<int>(random() % 3); n > 0; --n)
+                name.push_back(static_cast<char16_t>(u'a' + random() % 3));
             names.push_back(name);
         }
         for (KeepOf keep : {KeepOf::First, KeepOf::Last}) {

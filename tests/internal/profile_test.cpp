@@ -61,7 +61,8 @@ std::vector<std::pair<std::string, std::vector<Lookup>>> lookupsByFile() {
     for (const DataRow &row : readTable("profile.tsv", 6)) {
         const std::string &flags = row.cells[5];
         EXPECT_TRUE(flags == "-" || flags == "wine" || flags == "1252") << row.where << ": flags " << flags;
-        if (files.empty() || files.back().first != row.cells[0]) files.emplace_back(row.cells[0], std::vector<Lookup>());
+        if (files.empty() || files.back().first != row.cells[0])
+            files.emplace_back(row.cells[0], std::vector<Lookup>());
         files.back().second.push_back(Lookup{unescape(row.cells[1]), unescape(row.cells[2]), unescape(row.cells[3]),
                                              unescape(row.cells[4]), flags == "wine", flags == "1252"});
     }
@@ -105,8 +106,7 @@ TEST(Profile, QuirkyFilesReadAsWindowsReadsThem) {
         Profile profile(path.c_str());  // one Profile for all the file's reads
         for (size_t i = 0; i < file.second.size(); ++i) {
             const Lookup &l = file.second[i];
-            std::string where = file.first + " #" + std::to_string(i + 1) + " [" + show(l.section) + "] " +
-                                show(l.key);
+            std::string where = file.first + " #" + std::to_string(i + 1) + " [" + show(l.section) + "] " + show(l.key);
             if (l.needsWindows1252 && !ansiCodePageIs1252()) {
                 std::printf("[ skipped  ] %s: the ANSI code page is not 1252\n", where.c_str());
                 continue;
@@ -115,8 +115,8 @@ TEST(Profile, QuirkyFilesReadAsWindowsReadsThem) {
             if (wine && l.wineDiffers) {
                 // A known gap that closed fails, so that its flag goes.
                 ++skipped;
-                EXPECT_FALSE(got == l.expected) << where << ": Wine answers " << show(got)
-                                                << " as Windows does; remove the lookup's \"wine\" flag";
+                EXPECT_FALSE(got == l.expected)
+                    << where << ": Wine answers " << show(got) << " as Windows does; remove the lookup's \"wine\" flag";
                 std::printf("[wine diff] %s: Windows %s, Wine %s\n", where.c_str(), show(l.expected).c_str(),
                             show(got).c_str());
                 continue;
@@ -252,7 +252,8 @@ TEST(ProfilePosix, ManyKeysReadThroughOneProfile) {
     Profile profile(path.c_str());
     int wrong = 0;
     for (int i = count - 1; i >= 0; --i) {
-        if (readValue(profile, U16("many"), u16("KEY" + std::to_string(i)), U16("d")) != u16(std::to_string(i))) ++wrong;
+        if (readValue(profile, U16("many"), u16("KEY" + std::to_string(i)), U16("d")) != u16(std::to_string(i)))
+            ++wrong;
     }
     EXPECT_EQ(wrong, 0);
 }
@@ -337,7 +338,8 @@ struct PlainReading {
 
     // Each key line of the first section named `section`: (name, value),
     // value "\x01" for a line without '='.
-    static std::vector<std::pair<std::string, std::string>> keyLines(const std::string &text, const std::string &section) {
+    static std::vector<std::pair<std::string, std::string>> keyLines(const std::string &text,
+                                                                     const std::string &section) {
         std::vector<std::pair<std::string, std::string>> lines;
         bool inSection = false;
         size_t at = 0;
@@ -350,8 +352,9 @@ struct PlainReading {
             if (line[0] == '[') {
                 if (inSection) break;
                 const size_t close = line.find(']');
-                inSection = fold(cut(trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)))) ==
-                            fold(section);
+                inSection =
+                    fold(cut(trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)))) ==
+                    fold(section);
                 continue;
             }
             if (!inSection) continue;
@@ -382,9 +385,10 @@ TEST(ProfilePosix, ReadsAnyLinesAsTheRulesSay) {
     using namespace quorvel::platform;
     const std::string longName(40, 'k');
     const std::vector<std::string> fragments = {
-        "[", "]", "=", ";", " ", "\t", "\x1a", "\r", "\n", "\r\n", std::string(1, '\0'), "\"", "'", "v", "S", "s",
-        "T", "K", "k", "Key", "KEY", "1", "12", "x", longName, "[S]", "[ s ]", "[T]", "\nK=", "\nKey=", "\nk1=",
-        "\n  key =", "\n" + longName + " =", "\n[S]\n"};
+        "[",      "]", "=",      ";",   " ",     "\t",  "\x1a", "\r",     "\n",    "\r\n",      std::string(1, '\0'),
+        "\"",     "'", "v",      "S",   "s",     "T",   "K",    "k",      "Key",   "KEY",       "1",
+        "12",     "x", longName, "[S]", "[ s ]", "[T]", "\nK=", "\nKey=", "\nk1=", "\n  key =", "\n" + longName + " =",
+        "\n[S]\n"};
     const std::vector<std::string> sections = {"S", "T", "", "s]", "x"};
     const std::vector<std::string> keys = {"K", "key", "", "k1", "x", longName, "K1=", ";K"};
     srandom(7);
@@ -404,8 +408,8 @@ TEST(ProfilePosix, ReadsAnyLinesAsTheRulesSay) {
                 EXPECT_TRUE(forEachNumberedProfileKey(
                     data, u"S", u"K", u"",
                     [](void *context, int32_t number, const QuorvelChar *v) {
-                        static_cast<Listed *>(context)->emplace_back(number,
-                                                                     v ? std::string(v, v + U16String(v).size()) : "\x01");
+                        static_cast<Listed *>(context)->emplace_back(
+                            number, v ? std::string(v, v + U16String(v).size()) : "\x01");
                     },
                     &listed));
             };
@@ -487,7 +491,8 @@ TEST(ProfilePosix, AnswersStayWithTheUnchangedFile) {
     TempDir dir;
     std::vector<U16String> paths;
     paths.reserve(12);
-    for (int i = 0; i < 12; ++i) paths.push_back(dir.writeFile("f" + std::to_string(i) + ".ini", "[S]\nA=" + std::to_string(i) + "\n"));
+    for (int i = 0; i < 12; ++i)
+        paths.push_back(dir.writeFile("f" + std::to_string(i) + ".ini", "[S]\nA=" + std::to_string(i) + "\n"));
     settle();
     const int32_t answer[4] = {1, -2, 3, 0x7fffffff};
     for (int round = 0; round < 3; ++round) {
@@ -557,10 +562,11 @@ TEST(ProfilePosix, EveryUnitOfUtf16ReadsBackAndCutsLikeUnits) {
     const U16String pair = U16("\U0001F4FA"), high{0xD83D}, low{0xDC00};
     const U16String cut = repeat16(258, 'a') + pair;
     TempDir dir;
-    U16String utf16 = dir.writeFile(
-        "units.ini", utf16leFile(U16("[S") + pair + U16("]\r\nK") + high + U16("=v") + low + pair + U16("\r\nC=") + cut +
-                                 U16("\r\nL") + low + U16("x=1\r\n")));
-    U16String utf8 = dir.writeFile("units8.ini", "[S\xF0\x9F\x93\xBA]\r\nC=" + std::string(258, 'a') + "\xF0\x9F\x93\xBA\r\n");
+    U16String utf16 =
+        dir.writeFile("units.ini", utf16leFile(U16("[S") + pair + U16("]\r\nK") + high + U16("=v") + low + pair +
+                                               U16("\r\nC=") + cut + U16("\r\nL") + low + U16("x=1\r\n")));
+    U16String utf8 =
+        dir.writeFile("units8.ini", "[S\xF0\x9F\x93\xBA]\r\nC=" + std::string(258, 'a') + "\xF0\x9F\x93\xBA\r\n");
     const U16String section = U16("S") + pair;
     Profile p16(utf16.c_str()), p8(utf8.c_str());
     EXPECT_TRUE(readValue(p16, section, U16("K") + high, U16("d")) == U16("v") + low + pair);

@@ -153,6 +153,8 @@ TEST(RegistrySeam, ReadsValuesAsTheSystemDoes) {
     TestRegistry reg;
     populate(reg);
     std::vector<uint8_t> fits = sz(digits(129));
+    // One row per line, as the table reads.
+    // clang-format off
     const SeamCase cases[] = {
         {"a one-character string into four bytes", kMachine, TS U16("TS44-1"), U16("VideoStandard"), 4, 0, true,
          true, {0x35, 0, 0, 0}},
@@ -220,6 +222,7 @@ TEST(RegistrySeam, ReadsValuesAsTheSystemDoes) {
         {"the root by an empty path", kUser, U16(""), U16("QuorvelNoSuchValue"), 4, 0, true, false, {}},
         {"the root by a null path", kMachine, nullptr, U16("QuorvelNoSuchValue"), 4, 0, true, false, {}},
     };
+    // clang-format on
     for (const SeamCase &c : cases) {
         SCOPED_TRACE(c.what);
         Read r = readValue(c.root, c.key, c.name, c.capacity, c.fill);
@@ -348,8 +351,8 @@ TEST(RegistryFixture, RootsAreEmptyScratchKeysRemovedAfterwards) {
         EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &software), ERROR_SUCCESS);
         int found = 0;
         wchar_t name[256];
-        for (DWORD i = 0, length = 256; RegEnumKeyExW(software, i, name, &length, nullptr, nullptr, nullptr,
-                                                       nullptr) == ERROR_SUCCESS;
+        for (DWORD i = 0, length = 256;
+             RegEnumKeyExW(software, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
              ++i, length = 256) {
             if (std::wstring(name, length).rfind(TestRegistry::scratchPrefix(), 0) == 0) ++found;
         }
@@ -424,8 +427,7 @@ struct Found {
 
 Found lookUp(const std::string &file, RegistryRoot root, const char16_t *key, const char16_t *name) {
     Found f;
-    RegistryKeyValues *values =
-        loadRegistryKey(reinterpret_cast<const uint8_t *>(file.data()), file.size(), root, key);
+    RegistryKeyValues *values = loadRegistryKey(reinterpret_cast<const uint8_t *>(file.data()), file.size(), root, key);
     f.key = values != nullptr;
     const uint8_t *data = nullptr;
     uint32_t size = 0, type = 0;
@@ -474,8 +476,10 @@ TEST(RegistryFile, ReadsEachKindOfValueLine) {
         const std::u16string line = unescape(row.cells[0]);
         const Text name(row.cells[1]);
         const bool found = yes(row, 2);
-        const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n"
-                                    u"\"before\"=\"1\"\r\n" + line + u"\r\n\"after\"=\"2\"\r\n";
+        const std::u16string text =
+            u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n"
+            u"\"before\"=\"1\"\r\n" +
+            line + u"\r\n\"after\"=\"2\"\r\n";
         for (const std::string &file : {utf16leFile(text), utf8(text)}) {
             SCOPED_TRACE(row.where + " " + utf8(line) + (file[0] == '\xff' ? " (UTF-16LE)" : " (UTF-8)"));
             Found f = lookUp(file, kUser, u"T", name.get());
@@ -522,7 +526,8 @@ TEST(RegistryFile, SkipsCommentsAndMalformedLines) { checkLookUps("malformed.reg
 TEST(RegistryFile, JoinsContinuedHexData) {
     for (const DataRow &row : readTable("registry-continued.tsv", 3)) {
         SCOPED_TRACE(row.where);
-        const std::u16string text = u"Windows Registry Editor Version 5.00\r\n[HKCU\\T]\r\n\"a\"=" + unescape(row.cells[0]);
+        const std::u16string text =
+            u"Windows Registry Editor Version 5.00\r\n[HKCU\\T]\r\n\"a\"=" + unescape(row.cells[0]);
         for (const std::string &file : {utf8(text), utf16leFile(text)}) {
             Found f = lookUp(file, kUser, u"T", u"a");
             EXPECT_TRUE(f.key);
@@ -581,7 +586,8 @@ TEST(RegistryFile, TheLastLineOfEachNameWins) {
         }
         if (i % 5000 == 4999) text += "[HKEY_CURRENT_USER\\Other]\r\n\"v1\"=\"x\"\r\n[HKEY_CURRENT_USER\\T]\r\n";
     }
-    RegistryKeyValues *values = loadRegistryKey(reinterpret_cast<const uint8_t *>(text.data()), text.size(), kUser, u"T");
+    RegistryKeyValues *values =
+        loadRegistryKey(reinterpret_cast<const uint8_t *>(text.data()), text.size(), kUser, u"T");
     ASSERT_NE(values, nullptr);
     unsigned wrong = 0;
     for (int n = 0; n < 300; ++n) {
@@ -757,7 +763,9 @@ TEST_F(RegistryEnvironment, NoVariableOrNoFileIsAnEmptyRegistry) {
     }
 }
 
-std::vector<uint8_t> bytesOf(const Read &r) { return std::vector<uint8_t>(r.buffer.begin(), r.buffer.begin() + r.size); }
+std::vector<uint8_t> bytesOf(const Read &r) {
+    return std::vector<uint8_t>(r.buffer.begin(), r.buffer.begin() + r.size);
+}
 
 // Without a file, the territory of the locale C library rules select for
 // addresses gives the nation and the country code, as the system sets them
@@ -817,9 +825,9 @@ TEST_F(RegistryEnvironment, WithoutAFileTheLocaleGivesTheRegion) {
         if (c.country != nullptr) {
             EXPECT_EQ(bytesOf(country), sz(c.country));
         }
-        EXPECT_FALSE(readValue(kMachine, u"Software\\Microsoft\\TV System Services\\TVAutoTune\\TS44-1",
-                               u"VideoStandard", 4)
-                         .opened);
+        EXPECT_FALSE(
+            readValue(kMachine, u"Software\\Microsoft\\TV System Services\\TVAutoTune\\TS44-1", u"VideoStandard", 4)
+                .opened);
     }
 }
 
@@ -845,7 +853,8 @@ TEST_F(RegistryEnvironment, ReadsTheFileAtEveryOpen) {
 // more keys than are kept all read right.
 TEST_F(RegistryEnvironment, KeepsKeysSharedAndCurrent) {
     std::string text = "REGEDIT4\r\n";
-    for (int k = 0; k < 100; ++k) text += "[HKEY_CURRENT_USER\\K" + std::to_string(k) + "]\r\n\"a\"=dword:" + std::to_string(k % 10) + "\r\n";
+    for (int k = 0; k < 100; ++k)
+        text += "[HKEY_CURRENT_USER\\K" + std::to_string(k) + "]\r\n\"a\"=dword:" + std::to_string(k % 10) + "\r\n";
     const std::string path = writeFile(dir_, "r.reg", text);
     point(path);
     for (int round = 0; round < 2; ++round) {

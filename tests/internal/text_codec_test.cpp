@@ -24,16 +24,26 @@ const struct {
     size_t length;
     uint32_t code;
 } kSequences[] = {
-    {Bytes("\0", 1), 1, 0},          {"\x7F", 1, 0x7F},
-    {"\x80", 0, 0},                  {"\xC1\xBF", 0, 0},  // a continuation byte leads nothing; overlong
-    {"\xC2\x80", 2, 0x80},           {"\xDF\xBF", 2, 0x7FF},
-    {"\xE0\x9F\xBF", 0, 0},          {"\xE0\xA0\x80", 3, 0x800},  // overlong
-    {"\xED\x9F\xBF", 3, 0xD7FF},     {"\xED\xA0\x80", 0, 0},  // surrogates from here
-    {"\xED\xBF\xBF", 0, 0},          {"\xEE\x80\x80", 3, 0xE000},
-    {"\xEF\xBF\xBF", 3, 0xFFFF},     {"\xF0\x8F\xBF\xBF", 0, 0},  // overlong
-    {"\xF0\x90\x80\x80", 4, 0x10000}, {"\xF4\x8F\xBF\xBF", 4, 0x10FFFF},
-    {"\xF4\x90\x80\x80", 0, 0},      {"\xF5\x80\x80\x80", 0, 0},  // past U+10FFFF
-    {"\xE2\x82", 0, 0},              {"\xE2\x28\xA1", 0, 0},  // cut, not continued
+    {Bytes("\0", 1), 1, 0},
+    {"\x7F", 1, 0x7F},
+    {"\x80", 0, 0},
+    {"\xC1\xBF", 0, 0},  // a continuation byte leads nothing; overlong
+    {"\xC2\x80", 2, 0x80},
+    {"\xDF\xBF", 2, 0x7FF},
+    {"\xE0\x9F\xBF", 0, 0},
+    {"\xE0\xA0\x80", 3, 0x800},  // overlong
+    {"\xED\x9F\xBF", 3, 0xD7FF},
+    {"\xED\xA0\x80", 0, 0},  // surrogates from here
+    {"\xED\xBF\xBF", 0, 0},
+    {"\xEE\x80\x80", 3, 0xE000},
+    {"\xEF\xBF\xBF", 3, 0xFFFF},
+    {"\xF0\x8F\xBF\xBF", 0, 0},  // overlong
+    {"\xF0\x90\x80\x80", 4, 0x10000},
+    {"\xF4\x8F\xBF\xBF", 4, 0x10FFFF},
+    {"\xF4\x90\x80\x80", 0, 0},
+    {"\xF5\x80\x80\x80", 0, 0},  // past U+10FFFF
+    {"\xE2\x82", 0, 0},
+    {"\xE2\x28\xA1", 0, 0},  // cut, not continued
     {"\xFF", 0, 0},
 };
 
@@ -85,10 +95,14 @@ TEST(TextCodec, EachRuleDecidesWhatALoneSurrogateBecomes) {
         LoneSurrogate rule;
         Bytes expected;  // empty: refused
     } cases[] = {
-        {{0xD800, u'a', 0xDC80, 0xD83D, 0xDE00, 0xDFFF}, LoneSurrogate::Generalized,
-         "\xED\xA0\x80" "a\xED\xB2\x80\xF0\x9F\x98\x80\xED\xBF\xBF"},
-        {{0xD800, u'a', 0xDC80, 0xD83D, 0xDE00, 0xDFFF}, LoneSurrogate::Replace,
-         "\xEF\xBF\xBD" "a\xEF\xBF\xBD\xF0\x9F\x98\x80\xEF\xBF\xBD"},
+        {{0xD800, u'a', 0xDC80, 0xD83D, 0xDE00, 0xDFFF},
+         LoneSurrogate::Generalized,
+         "\xED\xA0\x80"
+         "a\xED\xB2\x80\xF0\x9F\x98\x80\xED\xBF\xBF"},
+        {{0xD800, u'a', 0xDC80, 0xD83D, 0xDE00, 0xDFFF},
+         LoneSurrogate::Replace,
+         "\xEF\xBF\xBD"
+         "a\xEF\xBF\xBD\xF0\x9F\x98\x80\xEF\xBF\xBD"},
         {{u'a', 0xDC80, 0xDCFF, 0xD83D, 0xDE00}, LoneSurrogate::ByteOrRefuse, "a\x80\xFF\xF0\x9F\x98\x80"},
         {{u'a', 0xDC7F}, LoneSurrogate::ByteOrRefuse, ""},
         {{u'a', 0xD83D}, LoneSurrogate::ByteOrRefuse, ""},  // a high half at the end is alone
@@ -121,8 +135,8 @@ TEST(TextCodec, MapsWindows1252BothWays) {
     const struct {
         unsigned char byte;
         uint32_t code;
-    } cases[] = {{0x41, 0x41},     {0x80, 0x20AC}, {0x81, 0x81}, {0x8D, 0x8D}, {0x8F, 0x8F},
-                 {0x90, 0x90},     {0x9D, 0x9D},   {0x9F, 0x178}, {0xA0, 0xA0}, {0xFF, 0xFF}};
+    } cases[] = {{0x41, 0x41}, {0x80, 0x20AC}, {0x81, 0x81},  {0x8D, 0x8D}, {0x8F, 0x8F},
+                 {0x90, 0x90}, {0x9D, 0x9D},   {0x9F, 0x178}, {0xA0, 0xA0}, {0xFF, 0xFF}};
     for (const auto &c : cases) {
         EXPECT_EQ(fromWindows1252(c.byte), c.code);
         EXPECT_EQ(toWindows1252(c.code), c.byte);
@@ -142,9 +156,9 @@ TEST(TextCodec, TellsWholeFilesAndTheirMarks) {
         Bytes bytes;
         ByteOrderMark mark;
         size_t length;
-    } marks[] = {{"\xFF\xFE", ByteOrderMark::Utf16Le, 2}, {"\xFF\xFE\x41", ByteOrderMark::Utf16Le, 2},
-                 {"\xEF\xBB\xBF[", ByteOrderMark::Utf8, 3},  {"\xFE\xFF", ByteOrderMark::None, 0},
-                 {"\xEF\xBB", ByteOrderMark::None, 0},        {"", ByteOrderMark::None, 0}};
+    } marks[] = {{"\xFF\xFE", ByteOrderMark::Utf16Le, 2},   {"\xFF\xFE\x41", ByteOrderMark::Utf16Le, 2},
+                 {"\xEF\xBB\xBF[", ByteOrderMark::Utf8, 3}, {"\xFE\xFF", ByteOrderMark::None, 0},
+                 {"\xEF\xBB", ByteOrderMark::None, 0},      {"", ByteOrderMark::None, 0}};
     for (const auto &c : marks) {
         EXPECT_EQ(byteOrderMark(data(c.bytes), c.bytes.size()), c.mark);
         EXPECT_EQ(markLength(c.mark), c.length);

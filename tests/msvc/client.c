@@ -13,8 +13,8 @@
 #define CLIENT_WINAPI __stdcall
 #endif
 __declspec(dllimport) void *CLIENT_WINAPI GetStdHandle(unsigned long which);
-__declspec(dllimport) int CLIENT_WINAPI WriteFile(void *file, const void *data, unsigned long size,
-                                                  unsigned long *written, void *overlapped);
+__declspec(dllimport) int CLIENT_WINAPI
+    WriteFile(void *file, const void *data, unsigned long size, unsigned long *written, void *overlapped);
 __declspec(dllimport) __declspec(noreturn) void CLIENT_WINAPI ExitProcess(unsigned int status);
 
 #if defined(_WIN64)
@@ -41,8 +41,8 @@ static void check(int ok, const char *what) {
 }
 
 static QuorvelChar name[] = {'T', 'u', 'n', 'e', 'r', 0};
-static QuorvelChar path[] = {'P', 'C', 'I', '\\', 'V', 'E', 'N', '_', '1', 'a', '2', 'b',
-                             '&', 'D', 'E', 'V', '_', '3', 'c', '4', 'd', 0};
+static QuorvelChar path[] = {'P', 'C', 'I', '\\', 'V', 'E', 'N', '_', '1', 'a', '2',
+                             'b', '&', 'D', 'E',  'V', '_', '3', 'c', '4', 'd', 0};
 /* Static, so that nothing needs memset. */
 static CaptureDeviceInfo analog, dvb;
 

@@ -115,9 +115,10 @@ int main(int argc, char **argv) {
         const int kept = countFiles(outside + "/sub", "old-");
         if (result == 1 && kept > 0 && kept < kOldFiles) ++misreported;
     }
-    printf("move race: %ld removals, %ld moves out of the tree during them, %ld of %ld new files lost, "
-           "%ld successes reported for a folder moved out while it was emptied\n",
-           removals, moves, lost, moves * kNewFiles, misreported);
+    printf(
+        "move race: %ld removals, %ld moves out of the tree during them, %ld of %ld new files lost, "
+        "%ld successes reported for a folder moved out while it was emptied\n",
+        removals, moves, lost, moves * kNewFiles, misreported);
     removeScratch(dir);
     return lost == 0 && misreported == 0 ? 0 : 1;
 }

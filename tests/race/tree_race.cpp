@@ -87,9 +87,10 @@ int main(int argc, char **argv) {
     }
     quit.store(true);
     attacker.join();
-    printf("tree race: %ld removals (%ld reported success), %ld parent swaps, %ld outside directories removed, "
-           "%ld successes with the root still there\n",
-           removals, succeeded, swaps.load(), outside, misreported);
+    printf(
+        "tree race: %ld removals (%ld reported success), %ld parent swaps, %ld outside directories removed, "
+        "%ld successes with the root still there\n",
+        removals, succeeded, swaps.load(), outside, misreported);
     removeScratch(dir);
     return outside == 0 && misreported == 0 ? 0 : 1;
 }

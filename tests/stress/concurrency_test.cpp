@@ -49,13 +49,13 @@ void compare(const std::vector<int32_t> &expected, const std::vector<int32_t> &g
              std::vector<std::string> &failures) {
     if (expected.size() != got.size()) {
         failures.emplace_back(what + ": " + std::to_string(got.size()) + " answers, expected " +
-                           std::to_string(expected.size()));
+                              std::to_string(expected.size()));
         return;
     }
     for (size_t i = 0; i < expected.size(); ++i) {
         if (expected[i] != got[i]) {
-            failures.emplace_back(what + " answer " + std::to_string(i) + ": " + std::to_string(got[i]) + ", expected " +
-                               std::to_string(expected[i]));
+            failures.emplace_back(what + " answer " + std::to_string(i) + ": " + std::to_string(got[i]) +
+                                  ", expected " + std::to_string(expected[i]));
             return;  // one per round is enough to find it
         }
     }
@@ -186,9 +186,8 @@ TEST(Concurrency, VidPidIntoPerThreadBuffers) {
             for (size_t i = 0; i < paths.size(); ++i) {
                 const IdAnswer a = idAnswer(paths[i]);
                 if (a.result != expected[i].result || a.vid != expected[i].vid || a.pid != expected[i].pid) {
-                    failures.emplace_back("identifiers of " + show(paths[i]) + ": " + show(a.vid) + "/" +
-                                          show(a.pid) + ", expected " + show(expected[i].vid) + "/" +
-                                          show(expected[i].pid));
+                    failures.emplace_back("identifiers of " + show(paths[i]) + ": " + show(a.vid) + "/" + show(a.pid) +
+                                          ", expected " + show(expected[i].vid) + "/" + show(expected[i].pid));
                 }
             }
         }
@@ -257,7 +256,8 @@ TEST(Concurrency, RegionFunctionsOnOneSettingsFileAndRegistry) {
     ASSERT_EQ(expected[2], 5);
 
     runThreads([&](int, std::vector<std::string> &failures) {
-        for (int round = 0; round < 15; ++round) compare(expected, regionAnswers(settings, records), "region", failures);
+        for (int round = 0; round < 15; ++round)
+            compare(expected, regionAnswers(settings, records), "region", failures);
     });
 }
 
@@ -408,7 +408,8 @@ TEST(Concurrency, DiskSpaceAndLargestDisk) {
             if (root.empty() || Quorvel_GetFreeDiskSpace(root.c_str()) <= 0) {
                 failures.emplace_back("largest disk gave " + show(root) + ", which has no room");
             }
-            if (Quorvel_GetFreeDiskSpace(here.c_str()) <= 0) failures.emplace_back("no room in the temporary directory");
+            if (Quorvel_GetFreeDiskSpace(here.c_str()) <= 0)
+                failures.emplace_back("no room in the temporary directory");
             const int32_t gone = Quorvel_GetFreeDiskSpace(missing.c_str());
             if (gone != missingAnswer) failures.emplace_back("missing path gave " + std::to_string(gone));
         }
@@ -437,29 +438,25 @@ TEST(Concurrency, AllExportsInterleaved) {
     runThreads([&](int t, std::vector<std::string> &failures) {
         for (int step = 0; step < 8; ++step) {
             switch ((t + step) % 4) {
-            case 0:
-                compare(device, allDeviceAnswers(records), "device", failures);
-                break;
-            case 1:
-                compare(region, regionAnswers(settings, records), "region", failures);
-                break;
-            case 2:
-                compare(storage, storageRound(dir.path() / ("t" + std::to_string(t) + "-" + std::to_string(step))),
-                        "storage", failures);
-                break;
-            default: {
-                for (size_t i = 0; i < ids.size(); ++i) {
-                    const IdAnswer a = idAnswer(u16(kHardwarePaths[i]));
-                    if (a.result != ids[i].result || a.vid != ids[i].vid || a.pid != ids[i].pid) {
-                        failures.emplace_back(std::string("identifiers of ") + kHardwarePaths[i]);
+                case 0: compare(device, allDeviceAnswers(records), "device", failures); break;
+                case 1: compare(region, regionAnswers(settings, records), "region", failures); break;
+                case 2:
+                    compare(storage, storageRound(dir.path() / ("t" + std::to_string(t) + "-" + std::to_string(step))),
+                            "storage", failures);
+                    break;
+                default: {
+                    for (size_t i = 0; i < ids.size(); ++i) {
+                        const IdAnswer a = idAnswer(u16(kHardwarePaths[i]));
+                        if (a.result != ids[i].result || a.vid != ids[i].vid || a.pid != ids[i].pid) {
+                            failures.emplace_back(std::string("identifiers of ") + kHardwarePaths[i]);
+                        }
                     }
+                    std::vector<QuorvelChar> root(QUORVEL_ROOT_UNITS, 0);
+                    if (Quorvel_GetLargestDiskName(root.data()) != 0 || root[0] == 0) {
+                        failures.emplace_back("largest disk gave no root");
+                    }
+                    break;
                 }
-                std::vector<QuorvelChar> root(QUORVEL_ROOT_UNITS, 0);
-                if (Quorvel_GetLargestDiskName(root.data()) != 0 || root[0] == 0) {
-                    failures.emplace_back("largest disk gave no root");
-                }
-                break;
-            }
             }
         }
     });

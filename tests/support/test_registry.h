@@ -71,7 +71,9 @@ public:
     TestRegistry &operator=(const TestRegistry &) = delete;
 
     // This process's scratch keys below HKEY_CURRENT_USER\Software start so.
-    static std::wstring scratchPrefix() { return L"QuorvelTestRegistry-" + std::to_wstring(GetCurrentProcessId()) + L"-"; }
+    static std::wstring scratchPrefix() {
+        return L"QuorvelTestRegistry-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+    }
 
     void setString(TestRoot root, const std::string &key, const std::string &name, const std::string &value) {
         std::wstring text = wide(value);
@@ -209,9 +211,9 @@ public:
         Key *k = findKey(root, components(key));
         if (k == nullptr) return;
         std::u16string n = utf16(name);
-        k->values.erase(std::remove_if(k->values.begin(), k->values.end(),
-                                       [&](const Value &v) { return sameName(v.name, n); }),
-                        k->values.end());
+        k->values.erase(
+            std::remove_if(k->values.begin(), k->values.end(), [&](const Value &v) { return sameName(v.name, n); }),
+            k->values.end());
         write();
     }
     void removeKey(TestRoot root, const std::string &key) {
@@ -248,7 +250,8 @@ private:
             unsigned char lead = static_cast<unsigned char>(s[i]);
             size_t length = lead < 0x80 ? 1 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
             uint32_t cp = length == 1 ? lead : length == 2 ? lead & 0x1fu : length == 3 ? lead & 0x0fu : lead & 0x07u;
-            for (size_t j = 1; j < length && i + j < s.size(); ++j) cp = cp << 6 | (static_cast<unsigned char>(s[i + j]) & 0x3fu);
+            for (size_t j = 1; j < length && i + j < s.size(); ++j)
+                cp = cp << 6 | (static_cast<unsigned char>(s[i + j]) & 0x3fu);
             i += length;
             if (cp >= 0x10000) {
                 out.push_back(static_cast<char16_t>(0xd800 + ((cp - 0x10000) >> 10)));

@@ -105,12 +105,29 @@ void standardFields(Section &s, int32_t standard) {
 // ---- devices --------------------------------------------------------------
 
 void deviceTable(const std::vector<DeviceEntry> &devices, Section &s) {
-    s.columns = {{"index", "#"},         {"name", "device"},         {"digital", "dig"},   {"analog", "ana"},
-                 {"analog_tv", "tv"},    {"analog_radio", "radio"},  {"list_type", "list"}, {"list_type_coarse", "coarse"},
-                 {"cable_input", "cable"}, {"subtitle", "sub"},      {"subtitle_suppressed", "sub-s"},
-                 {"dvb_subtitle_lcn", "dvb"}, {"atsc", "atsc"},       {"tdmb", "tdmb"},     {"isdbt", "isdbt"},
-                 {"mpeg_stream", "mpeg"}, {"dv", "dv"},              {"hdv", "hdv"},       {"time_shift", "shift"},
-                 {"audio_device", "audio"}, {"vendor_id", "vid"},    {"product_id", "pid"}, {"same_as", "same"}};
+    s.columns = {{"index", "#"},
+                 {"name", "device"},
+                 {"digital", "dig"},
+                 {"analog", "ana"},
+                 {"analog_tv", "tv"},
+                 {"analog_radio", "radio"},
+                 {"list_type", "list"},
+                 {"list_type_coarse", "coarse"},
+                 {"cable_input", "cable"},
+                 {"subtitle", "sub"},
+                 {"subtitle_suppressed", "sub-s"},
+                 {"dvb_subtitle_lcn", "dvb"},
+                 {"atsc", "atsc"},
+                 {"tdmb", "tdmb"},
+                 {"isdbt", "isdbt"},
+                 {"mpeg_stream", "mpeg"},
+                 {"dv", "dv"},
+                 {"hdv", "hdv"},
+                 {"time_shift", "shift"},
+                 {"audio_device", "audio"},
+                 {"vendor_id", "vid"},
+                 {"product_id", "pid"},
+                 {"same_as", "same"}};
     for (size_t i = 0; i < devices.size(); ++i) {
         const CaptureDeviceInfo *d = &devices[i].record;
         const int32_t standard = devices[i].videoStandard;
@@ -123,19 +140,31 @@ void deviceTable(const std::vector<DeviceEntry> &devices, Section &s) {
                 break;
             }
         }
-        s.rows.push_back({num(static_cast<int64_t>(i + 1)), text(devices[i].label), num(Quorvel_IsDigitalDevice(d)),
-                          num(Quorvel_IsAnalogDevice(d)), num(Quorvel_IsAnalogTV(d)), num(Quorvel_IsAnalogRadio(d)),
-                          num(Quorvel_GetChannelListType(d, 0)), num(Quorvel_GetChannelListType(d, 1)),
-                          num(Quorvel_IsSupportCableInput(d)), num(Quorvel_IsDeviceSupportSubtitle(d, standard, 0, 0)),
-                          num(Quorvel_IsDeviceSupportSubtitle(d, standard, 0, 1)), num(Quorvel_IsDVBSubtitle(d)),
-                          num(Quorvel_IsATSCDevice(d)), num(Quorvel_IsTDMBDevice(d)), num(Quorvel_IsISDBTDevice(d)),
-                          num(Quorvel_IsMPEGStream(d)), num(Quorvel_IsDV(d)), num(Quorvel_IsHDV(d)),
-                          num(Quorvel_IsDeviceSupportTimeShift(d)), num(Quorvel_IsUseAudioDevice(d)),
-                          vid[0] ? text(unitsToText(vid)) : missing(), pid[0] ? text(unitsToText(pid)) : missing(),
+        s.rows.push_back({num(static_cast<int64_t>(i + 1)),
+                          text(devices[i].label),
+                          num(Quorvel_IsDigitalDevice(d)),
+                          num(Quorvel_IsAnalogDevice(d)),
+                          num(Quorvel_IsAnalogTV(d)),
+                          num(Quorvel_IsAnalogRadio(d)),
+                          num(Quorvel_GetChannelListType(d, 0)),
+                          num(Quorvel_GetChannelListType(d, 1)),
+                          num(Quorvel_IsSupportCableInput(d)),
+                          num(Quorvel_IsDeviceSupportSubtitle(d, standard, 0, 0)),
+                          num(Quorvel_IsDeviceSupportSubtitle(d, standard, 0, 1)),
+                          num(Quorvel_IsDVBSubtitle(d)),
+                          num(Quorvel_IsATSCDevice(d)),
+                          num(Quorvel_IsTDMBDevice(d)),
+                          num(Quorvel_IsISDBTDevice(d)),
+                          num(Quorvel_IsMPEGStream(d)),
+                          num(Quorvel_IsDV(d)),
+                          num(Quorvel_IsHDV(d)),
+                          num(Quorvel_IsDeviceSupportTimeShift(d)),
+                          num(Quorvel_IsUseAudioDevice(d)),
+                          vid[0] ? text(unitsToText(vid)) : missing(),
+                          pid[0] ? text(unitsToText(pid)) : missing(),
                           same});
     }
-    s.notes = {"",
-               "dig/ana/tv/radio: the record's flags as the library reports them; list: channel-list type",
+    s.notes = {"", "dig/ana/tv/radio: the record's flags as the library reports them; list: channel-list type",
                "(coarse: 10 digital, 1 not); sub: subtitles at the device's standard (sub-s: suppressed);",
                "dvb: DVB subtitles and LCN; shift: time shift; audio: needs a separate audio device;",
                "vid/pid: from the device path; same: the first earlier entry describing the same device."};
@@ -155,8 +184,8 @@ bool runMatch(const std::vector<std::string> &args, const Flags & /*flags*/, Doc
     Section &s = out.add("matches", "");
     s.columns = {{"index", "#"}, {"name", "device"}, {"same", "same device"}};
     for (size_t i = 0; i < devices.size(); ++i) {
-        const int32_t same = Quorvel_IsSameVideoDevice(&devices[i].record, name.c_str(),
-                                                       args.size() > 2 ? path.c_str() : nullptr);
+        const int32_t same =
+            Quorvel_IsSameVideoDevice(&devices[i].record, name.c_str(), args.size() > 2 ? path.c_str() : nullptr);
         s.rows.push_back({num(static_cast<int64_t>(i + 1)), text(devices[i].label), answer(same)});
     }
     return true;
@@ -296,8 +325,7 @@ void regionSection(const QuorvelChar *settings, Section &s) {
     // JSON has the library's outputs as returned; text says which tune space
     // the standard below is that of.
     s.field("tune_space", "tune space",
-            written ? num(tuneSpace)
-                    : missing("none given; the country code " + std::to_string(country) + " applies"));
+            written ? num(tuneSpace) : missing("none given; the country code " + std::to_string(country) + " applies"));
     standardFields(s, Quorvel_GetTVStandardByTuneSpace(written ? tuneSpace : country, 1));
 }
 
@@ -318,10 +346,12 @@ bool runTvStandard(const std::vector<std::string> &args, const Flags & /*flags*/
     return filesUsed(std::string(), true, failure);
 }
 
-void featureTable(const std::vector<DeviceEntry> &devices, const QuorvelChar *settings, int32_t country,
-                  Section &s) {
-    s.columns = {{"index", "#"}, {"name", "device"}, {"teletext", "teletext"},
-                 {"parse_channel_names", "parse names"}, {"frequency_offset", "frequency offset"}};
+void featureTable(const std::vector<DeviceEntry> &devices, const QuorvelChar *settings, int32_t country, Section &s) {
+    s.columns = {{"index", "#"},
+                 {"name", "device"},
+                 {"teletext", "teletext"},
+                 {"parse_channel_names", "parse names"},
+                 {"frequency_offset", "frequency offset"}};
     for (size_t i = 0; i < devices.size(); ++i) {
         const CaptureDeviceInfo *d = &devices[i].record;
         s.rows.push_back({num(static_cast<int64_t>(i + 1)), text(devices[i].label),
@@ -367,7 +397,8 @@ void diskTable(Section &s) {
     }
 }
 
-bool runDisks(const std::vector<std::string> & /*args*/, const Flags & /*flags*/, Document &out, Failure & /*failure*/) {
+bool runDisks(const std::vector<std::string> & /*args*/, const Flags & /*flags*/, Document &out,
+              Failure & /*failure*/) {
     diskTable(out.add("disks", ""));
     return true;
 }
@@ -530,8 +561,8 @@ const std::vector<Command> &commands() {
          "most 4096 bytes, with at most 10000 devices.",
          1, 1, runDevices, false},
         {"match", "match FILE NAME [DEVICE_PATH]", "which devices in FILE are the device with this name or path",
-         "Quorvel_IsSameVideoDevice (= IsSameAudioDevice): exact, case-sensitive, empty never matches.", 2, 3,
-         runMatch, false},
+         "Quorvel_IsSameVideoDevice (= IsSameAudioDevice): exact, case-sensitive, empty never matches.", 2, 3, runMatch,
+         false},
         {"vidpid", "vidpid DEVICE_PATH", "vendor and product ids from a hardware path",
          "Looks for VID_ (else VEN_) and PID_ (else DEV_) in the first 259 characters, any letter case.", 1, 1,
          runVidPid, false},
@@ -546,15 +577,14 @@ const std::vector<Command> &commands() {
          "territory of the locale named by LC_ALL, LC_ADDRESS or LANG (the first set); 'source' says which.\n"
          "The older setting names no tune space: JSON then shows tune_space null, and the standard is\n"
          "that of the country code.",
-         0, 1,
-         runCountry, false},
+         0, 1, runCountry, false},
         {"tvstandard", "tvstandard TUNESPACE [KIND]", "analog video standard of a tune space",
          "KIND 2 reads the system's \"-0\" tuning-space key, anything else the \"-1\" key; the built-in\n"
          "table answers when the key has no value.",
          1, 2, runTvStandard, false},
         {"features", "features FILE SETTINGS COUNTRY", "teletext, channel-name parsing and frequency offset",
-         "For each device in FILE, with the settings file SETTINGS and the country code COUNTRY.", 3, 3,
-         runFeatures, false},
+         "For each device in FILE, with the settings file SETTINGS and the country code COUNTRY.", 3, 3, runFeatures,
+         false},
         {"disks", "disks", "the largest fixed disk and the free space of each root",
          "Each root once, with its drive type (fixed, removable, remote, optical, RAM"
 #if !defined(_WIN32)
@@ -567,8 +597,7 @@ const std::vector<Command> &commands() {
         {"freespace", "freespace ROOT...", "kilobytes free on the volume of each ROOT",
          "2 TiB or more shows as 2147483647; a root that names no volume is an error (status 1).\n"
          "At most 64 roots.",
-         1, 64,
-         runFreeSpace, false},
+         1, 64, runFreeSpace, false},
         {"mkdir", "mkdir PATH", "create a directory with all its parents",
          "Status 1 when it cannot be made, or when PATH exists and is not a directory.", 1, 1, runMkdir, false},
         {"rmtree", "rmtree [--force] PATH", "remove a directory tree, never following links out of it",
@@ -581,8 +610,7 @@ const std::vector<Command> &commands() {
         {"probe", "probe PATH", "whether a file exists and whether the name can be used for a new one",
          "Never changes an existing file; a probe file is made and removed only when none exists.\n"
          "Both answers are about files: a directory is no file, and no new file can take its name.",
-         1, 1,
-         runProbe, false},
+         1, 1, runProbe, false},
     };
     return list;
 }

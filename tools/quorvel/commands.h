@@ -31,7 +31,7 @@ struct Command {
     const char *details;      // the rest of its --help
     size_t minArgs, maxArgs;  // positional arguments
     bool (*run)(const std::vector<std::string> &args, const Flags &flags, Document &out, Failure &failure);
-    bool takesForce;          // --force
+    bool takesForce;  // --force
 };
 
 const std::vector<Command> &commands();

@@ -27,11 +27,16 @@ struct Field {
 };
 
 const Field kFields[] = {
-    {"isDigital", &CaptureDeviceInfo::isDigital},       {"digitalType", &CaptureDeviceInfo::digitalType},
-    {"isAnalogTV", &CaptureDeviceInfo::isAnalogTV},     {"isAnalogRadio", &CaptureDeviceInfo::isAnalogRadio},
-    {"isDV", &CaptureDeviceInfo::isDV},                 {"isMpegStream", &CaptureDeviceInfo::isMpegStream},
-    {"captionCapA", &CaptureDeviceInfo::captionCapA},   {"captionCapB", &CaptureDeviceInfo::captionCapB},
-    {"captionCapC", &CaptureDeviceInfo::captionCapC},   {"isAnalogDevice", &CaptureDeviceInfo::isAnalogDevice},
+    {"isDigital", &CaptureDeviceInfo::isDigital},
+    {"digitalType", &CaptureDeviceInfo::digitalType},
+    {"isAnalogTV", &CaptureDeviceInfo::isAnalogTV},
+    {"isAnalogRadio", &CaptureDeviceInfo::isAnalogRadio},
+    {"isDV", &CaptureDeviceInfo::isDV},
+    {"isMpegStream", &CaptureDeviceInfo::isMpegStream},
+    {"captionCapA", &CaptureDeviceInfo::captionCapA},
+    {"captionCapB", &CaptureDeviceInfo::captionCapB},
+    {"captionCapC", &CaptureDeviceInfo::captionCapC},
+    {"isAnalogDevice", &CaptureDeviceInfo::isAnalogDevice},
     {"sourceKind", &CaptureDeviceInfo::sourceKind},
 };
 

@@ -47,12 +47,13 @@ int emit(const std::string &text, int status) {
 }
 
 int printHelp() {
-    std::printf("usage: quorvel [--json] COMMAND [ARGS]\n"
-                "       quorvel help [COMMAND] | quorvel --version\n\n"
-                "Asks the Quorvel library about capture devices, regional broadcast defaults and storage.\n"
-                "--json (anywhere on the line) prints the result for scripts; 'quorvel help COMMAND' or\n"
-                "'quorvel COMMAND --help' describes one command.\n\n"
-                "commands:\n");
+    std::printf(
+        "usage: quorvel [--json] COMMAND [ARGS]\n"
+        "       quorvel help [COMMAND] | quorvel --version\n\n"
+        "Asks the Quorvel library about capture devices, regional broadcast defaults and storage.\n"
+        "--json (anywhere on the line) prints the result for scripts; 'quorvel help COMMAND' or\n"
+        "'quorvel COMMAND --help' describes one command.\n\n"
+        "commands:\n");
     for (const auto &c : commands()) std::printf("  %-32s %s\n", c.synopsis, c.summary);
     return emit("", 0);
 }

@@ -157,7 +157,7 @@ std::string samplesDirectory() {
 
 namespace {
 
-std::string gTracePath;   // the file the library traces to, empty when none
+std::string gTracePath;     // the file the library traces to, empty when none
 long long gTraceStart = 0;  // where this run's lines start in it
 
 void removeTraceFile() { removeFile(gTracePath); }

@@ -26,9 +26,9 @@ bool checkUserFile(const std::string &path, std::string &error);
 struct PathInfo {
     enum Kind { Missing, Directory, File, Link, Other } kind = Missing;
     bool readOnly = false;
-    bool hidden = false;      // Windows: hidden or system
+    bool hidden = false;            // Windows: hidden or system
     unsigned long long volume = 0;  // POSIX: the mount it lies on
-    std::string reason;       // Missing: the system's words for why
+    std::string reason;             // Missing: the system's words for why
 };
 PathInfo inspect(const std::string &path);
 

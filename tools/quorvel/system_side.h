@@ -36,7 +36,7 @@ size_t driveRootLength(const std::string &path);
 
 // A file the user named, open for reading; closed when it goes.
 class UserFile {
-  public:
+public:
     UserFile() = default;
     UserFile(const UserFile &) = delete;
     UserFile &operator=(const UserFile &) = delete;
@@ -51,7 +51,7 @@ class UserFile {
     // or -1 with "PATH: reason" in `error`.
     long long read(char *buffer, size_t size, std::string &error);
 
-  private:
+private:
     std::string path_;
     // The system's handle as a number: a POSIX descriptor, or a Windows
     // HANDLE; -1 (INVALID_HANDLE_VALUE) while none is open.

@@ -112,11 +112,11 @@ constexpr uint32_t kNoSection = UINT32_MAX;
 struct SectionMemo {
     unsigned char *name;  // the caller's name in the file's text, folded
     uint32_t length;
-    uint32_t body;     // where its lines start; kNoSection: there is none
-    uint32_t scans;    // reads that went through its lines
-    KeyIndex *index;   // once made, never changed
-    bool indexing;     // a read is making it
-    bool unindexed;    // it would pass the file's allowance
+    uint32_t body;    // where its lines start; kNoSection: there is none
+    uint32_t scans;   // reads that went through its lines
+    KeyIndex *index;  // once made, never changed
+    bool indexing;    // a read is making it
+    bool unindexed;   // it would pass the file's allowance
     // Its key lines in file order, once a walk went through all of them;
     // never changed after.
     EntryRecord *lines;
@@ -368,7 +368,7 @@ struct LineFilter {
     Bytes16 second[2];  // followed by second[0] or second[1] (unless anySecond),
     Bytes16 far[2];     // with far[0] or far[1] farAt bytes on (0: anything),
     uint32_t farAt;
-    uint32_t endsAt;   // and with what ends a name endsAt bytes on (0: anything)
+    uint32_t endsAt;  // and with what ends a name endsAt bytes on (0: anything)
     bool byFirst;
     bool anySecond;
     bool blankSecond;  // or with a blank second
@@ -722,8 +722,7 @@ void forEachSplitKeyLine(const ProfileData *data, uint32_t body, Visit visit) {
 }
 
 // The first line of the section at `body` named `name`, into *entry.
-bool scanForKey(const ProfileData *data, uint32_t body, const unsigned char *name, size_t length,
-                EntryRecord *entry) {
+bool scanForKey(const ProfileData *data, uint32_t body, const unsigned char *name, size_t length, EntryRecord *entry) {
     if (!canBeNamed(name, length, NameKind::Key)) return false;
     // A line of the name holds it from its first character on: its first
     // two bytes, its last (or its 32nd) and what ends it pass over the
@@ -859,8 +858,8 @@ SectionAt findSection(ProfileData *data, const unsigned char *name, size_t lengt
         if (copy != nullptr) {
             if (length != 0) memcpy(copy, name, length);
             memo = &data->sections[data->sectionCount++];
-            *memo = SectionMemo{copy, static_cast<uint32_t>(length), body, read ? 1u : 0u, nullptr, false, false,
-                                nullptr, 0};
+            *memo = SectionMemo{
+                copy, static_cast<uint32_t>(length), body, read ? 1u : 0u, nullptr, false, false, nullptr, 0};
             data->indexBytes += length + 1;
         }
     }

@@ -73,11 +73,16 @@ struct RootName {
 // Roots the library never reads are still valid in a file: their sections
 // are skipped without complaint.
 constexpr RootName kRootNames[] = {
-    {"HKEY_CURRENT_USER", Root::CurrentUser}, {"HKCU", Root::CurrentUser},
-    {"HKEY_LOCAL_MACHINE", Root::LocalMachine}, {"HKLM", Root::LocalMachine},
-    {"HKEY_CLASSES_ROOT", Root::Other},         {"HKCR", Root::Other},
-    {"HKEY_USERS", Root::Other},                {"HKU", Root::Other},
-    {"HKEY_CURRENT_CONFIG", Root::Other},       {"HKCC", Root::Other},
+    {"HKEY_CURRENT_USER", Root::CurrentUser},
+    {"HKCU", Root::CurrentUser},
+    {"HKEY_LOCAL_MACHINE", Root::LocalMachine},
+    {"HKLM", Root::LocalMachine},
+    {"HKEY_CLASSES_ROOT", Root::Other},
+    {"HKCR", Root::Other},
+    {"HKEY_USERS", Root::Other},
+    {"HKU", Root::Other},
+    {"HKEY_CURRENT_CONFIG", Root::Other},
+    {"HKCC", Root::Other},
     {"HKEY_DYN_DATA", Root::Other},
 };
 

@@ -27,12 +27,12 @@ struct Reading {
     Text text;
     Records records;
     Value value;
-    const Char *target;     // the key asked for, [target, targetEnd)
+    const Char *target;  // the key asked for, [target, targetEnd)
     const Char *targetEnd;
     Root wanted;
-    bool eightBitText;      // REGEDIT4: strings other than REG_SZ are 8-bit text
-    bool exists;            // the key asked for, so far
-    bool inTarget;          // value lines belong to the key asked for
+    bool eightBitText;  // REGEDIT4: strings other than REG_SZ are 8-bit text
+    bool exists;        // the key asked for, so far
+    bool inTarget;      // value lines belong to the key asked for
     TraceBudget ignored;
 };
 
@@ -124,8 +124,9 @@ RegistryKeyValues *loadRegistryKey(const uint8_t *bytes, size_t size, RegistryRo
 
     if (!decodeFile(bytes, size, &r.text) || !readHeader(r)) {
         if (r.text.units != nullptr && tracing()) {
-            trace("registry file: its first line is no registry header (REGEDIT4 or Windows Registry Editor Version "
-                  "5.00); the registry is empty");
+            trace(
+                "registry file: its first line is no registry header (REGEDIT4 or Windows Registry Editor Version "
+                "5.00); the registry is empty");
         }
         releaseReading(r);
         return nullptr;

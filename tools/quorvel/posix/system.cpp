@@ -158,8 +158,7 @@ std::string removalObstacle(const std::string &dir, const std::string &path) {
         return "cannot write " + dir + ": " + reasonFor(errno, dir);
     Status holder, entry;
     if (!status(dir, holder, true) || !status(path, entry)) return std::string();
-    if (holder.immutable || holder.appendOnly)
-        return dir + (holder.immutable ? " is immutable" : " is append-only");
+    if (holder.immutable || holder.appendOnly) return dir + (holder.immutable ? " is immutable" : " is append-only");
     const uid_t self = geteuid();
     if ((holder.mode & S_ISVTX) != 0 && self != 0 && entry.owner != self && holder.owner != self)
         return dir + " is sticky and the entry is another user's";
@@ -231,9 +230,7 @@ bool environmentText(const char *name, std::string &value) {
     return true;
 }
 
-bool setEnvironment(const char *name, const std::string &value) {
-    return setenv(name, value.c_str(), 1) == 0;
-}
+bool setEnvironment(const char *name, const std::string &value) { return setenv(name, value.c_str(), 1) == 0; }
 
 std::string makeTemporaryFile() {
     const char *base = std::getenv("TMPDIR");

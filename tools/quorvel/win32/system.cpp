@@ -28,11 +28,11 @@ std::string narrow(const wchar_t *s, int length = -1) {
 // is too long for it.
 std::string reasonFor(DWORD code, const std::string &path) {
     wchar_t buffer[512];
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                   buffer, sizeof buffer / sizeof buffer[0], nullptr);
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
+                                   sizeof buffer / sizeof buffer[0], nullptr);
     std::string words = n > 0 ? narrow(buffer, static_cast<int>(n)) : "error " + std::to_string(code);
-    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == '.' ||
-                              words.back() == ' '))
+    while (!words.empty() &&
+           (words.back() == '\n' || words.back() == '\r' || words.back() == '.' || words.back() == ' '))
         words.pop_back();
     if (code == ERROR_FILENAME_EXCED_RANGE || wide(path).size() >= MAX_PATH)
         words += " (a path here has at most " + std::to_string(MAX_PATH - 1) + " characters)";
@@ -52,8 +52,9 @@ struct Handle {
 // finalPath in the system's units.
 std::wstring finalPathUnits(const std::string &path) {
     Handle dir;
-    dir.h = CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    dir.h =
+        CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     wchar_t buffer[32768];
     const DWORD n = dir.h == INVALID_HANDLE_VALUE ? 0 : GetFinalPathNameByHandleW(dir.h, buffer, 32768, 0);
     return std::wstring(buffer, n > 0 && n < 32768 ? n : 0);
@@ -79,9 +80,9 @@ UserFile::~UserFile() {
 bool UserFile::open(const std::string &path, size_t limit, std::string &error) {
     path_ = path;
     // Backup semantics let a directory open too, so that it is told as one.
-    const HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file =
+        CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     handle_ = reinterpret_cast<intptr_t>(file);
     if (file == INVALID_HANDLE_VALUE) {
         error = path + ": " + reasonFor(GetLastError(), path);
@@ -260,8 +261,7 @@ bool setEnvironment(const char *name, const std::string &value) {
 
 std::string makeTemporaryFile() {
     wchar_t folder[MAX_PATH + 1], file[MAX_PATH + 1];
-    if (GetTempPathW(MAX_PATH + 1, folder) == 0 || GetTempFileNameW(folder, L"qvt", 0, file) == 0)
-        return std::string();
+    if (GetTempPathW(MAX_PATH + 1, folder) == 0 || GetTempFileNameW(folder, L"qvt", 0, file) == 0) return std::string();
     return narrow(file);
 }
 
