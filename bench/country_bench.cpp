@@ -177,20 +177,14 @@ void BM_BareRead(benchmark::State &state) {
 // Five repetitions each; the ratios take each one's fastest, the run least
 // disturbed by the rest of the machine.
 BENCHMARK(BM_DefaultCountryLastOfN)
-    ->Arg(1)
-    ->Arg(10)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Arg(10000)
+    ->RangeMultiplier(10)
+    ->Range(1, 10000)
     ->Complexity(benchmark::oN)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(5);
 BENCHMARK(BM_DefaultCountryChanged)
-    ->Arg(1)
-    ->Arg(10)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Arg(10000)
+    ->RangeMultiplier(10)
+    ->Range(1, 10000)
     ->Complexity(benchmark::oN)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(5);
