@@ -16,9 +16,12 @@ constexpr uint32_t foldAscii(Unit c) {
 }
 
 // Whether `a` and `b` hold the same n units, ASCII letters folded. Names
-// mostly match in the case written, so that is tried first.
+// that differ mostly differ in their first unit, and names that match
+// mostly match in the case written, so those are tried first.
 template <typename Unit, typename PatternUnit>
 bool sameFolded(const Unit *a, const PatternUnit *b, size_t n) {
+    if (n == 0) return true;
+    if (static_cast<uint32_t>(a[0]) != static_cast<uint32_t>(b[0]) && foldAscii(a[0]) != foldAscii(b[0])) return false;
     if (sizeof(Unit) == sizeof(PatternUnit) && memcmp(a, b, n * sizeof(Unit)) == 0) return true;
     for (size_t k = 0; k < n; ++k) {
         if (static_cast<uint32_t>(a[k]) != static_cast<uint32_t>(b[k]) && foldAscii(a[k]) != foldAscii(b[k]))
