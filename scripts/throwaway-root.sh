@@ -20,6 +20,8 @@ if [ "${1:-}" = "--inside" ]; then
   mount -t proc proc "$root/proc"
   mount --rbind /sys "$root/sys"
   mount -t tmpfs tmpfs "$root/tmp"
+  # DIR may lie under /tmp, which the fresh tmpfs has just hidden.
+  mkdir -p "$root$keep"
   mount --bind "$keep" "$root$keep"
   exec chroot "$root" /bin/sh -c 'cd "$0" && exec "$@"' "$keep" "$@"
 fi
