@@ -53,4 +53,33 @@ TEST(FileStamp, TrustedOnlyOneTickAwayFromItsTimes) {
     }
 }
 
+// A kept copy is current only while every part of the stamp is as it was:
+// a rewrite may keep some parts (a rename over it keeps the size, a write
+// within one tick of the clock keeps the times), never all.
+TEST(FileStamp, AnyPartChangedMeansChanged) {
+    struct stat kept = {};
+    kept.st_dev = 8;
+    kept.st_ino = 1234;
+    kept.st_size = 4096;
+    kept.st_mtim = at(1'600'000'000 * kSecond + 7);
+    kept.st_ctim = at(1'600'000'000 * kSecond + 9);
+    const quorvel::platform::FileStamp stamp = quorvel::platform::stampOf(kept);
+    EXPECT_TRUE(quorvel::platform::isUnchanged(stamp, kept));
+    const struct {
+        const char *what;
+        void (*change)(struct stat &);
+    } cases[] = {
+        {"device", [](struct stat &st) { st.st_dev += 1; }},
+        {"inode", [](struct stat &st) { st.st_ino += 1; }},
+        {"size", [](struct stat &st) { st.st_size += 1; }},
+        {"modified", [](struct stat &st) { st.st_mtim.tv_nsec += 1; }},
+        {"changed", [](struct stat &st) { st.st_ctim.tv_nsec += 1; }},
+    };
+    for (const auto &c : cases) {
+        struct stat now = kept;
+        c.change(now);
+        EXPECT_FALSE(quorvel::platform::isUnchanged(stamp, now)) << c.what;
+    }
+}
+
 }  // namespace
