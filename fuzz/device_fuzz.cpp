@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "fuzz_support.h"
+#include "tests/support/record_queries.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The record as the caller would pass it: exactly its size, on the heap,
@@ -14,25 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         std::memcpy(b, data + recordBytes, size - recordBytes < recordBytes ? size - recordBytes : recordBytes);
     std::vector<QuorvelChar> tail = unitsFrom(data, size > 64 ? 64 : size);
 
-    int32_t(QUORVEL_CALL *const queries[])(const CaptureDeviceInfo *) = {Quorvel_IsUseAudioDevice,
-                                                                         Quorvel_IsDigitalDevice,
-                                                                         Quorvel_IsSupportScanFrequency,
-                                                                         Quorvel_IsAnalogDevice,
-                                                                         Quorvel_IsAnalogTV,
-                                                                         Quorvel_IsAnalogRadio,
-                                                                         Quorvel_IsSupportCableInput,
-                                                                         Quorvel_IsDVBSubtitle,
-                                                                         Quorvel_IsSupportLCN,
-                                                                         Quorvel_IsATSCDevice,
-                                                                         Quorvel_IsMPEGStream,
-                                                                         Quorvel_IsTDMBDevice,
-                                                                         Quorvel_IsDV,
-                                                                         Quorvel_IsHDV,
-                                                                         Quorvel_IsDeviceSupportTimeShift,
-                                                                         Quorvel_IsISDBTDevice};
-    for (auto q : queries) {
-        q(a);
-        q(b);
+    for (const RecordQuery &q : kRecordQueries) {
+        q.call(a);
+        q.call(b);
     }
     const int32_t list = Quorvel_GetChannelListType(a, a->callerWords1[0]);
     if (list < 0 || list > 10) std::abort();

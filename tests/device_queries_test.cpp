@@ -3,23 +3,15 @@
 
 #include <vector>
 
+#include "support/record_queries.h"
 #include "support/test_support.h"
 
 namespace {
 
 TEST(DeviceQueries, NullRecordGivesZeroExceptAudioDevice) {
-    EXPECT_EQ(Quorvel_IsUseAudioDevice(nullptr), 1);
     const CaptureDeviceInfo *n = nullptr;
-    int32_t(QUORVEL_CALL *const single[])(const CaptureDeviceInfo *) = {
-        Quorvel_IsDigitalDevice, Quorvel_IsSupportScanFrequency,
-        Quorvel_IsAnalogDevice,  Quorvel_IsAnalogTV,
-        Quorvel_IsAnalogRadio,   Quorvel_IsSupportCableInput,
-        Quorvel_IsDVBSubtitle,   Quorvel_IsSupportLCN,
-        Quorvel_IsATSCDevice,    Quorvel_IsMPEGStream,
-        Quorvel_IsTDMBDevice,    Quorvel_IsDV,
-        Quorvel_IsHDV,           Quorvel_IsDeviceSupportTimeShift,
-        Quorvel_IsISDBTDevice};
-    for (auto f : single) EXPECT_EQ(f(n), 0);
+    for (const RecordQuery &q : kRecordQueries)
+        EXPECT_EQ(q.call(n), q.call == Quorvel_IsUseAudioDevice ? 1 : 0) << q.name;
     EXPECT_EQ(Quorvel_GetChannelListType(n, 0), 0);
     EXPECT_EQ(Quorvel_GetChannelListType(n, 1), 0);
     EXPECT_EQ(Quorvel_IsDeviceSupportSubtitle(n, QUORVEL_VIDEO_NTSC_M, 1, 0), 0);

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "support/record_queries.h"
 #include "support/test_support.h"
 
 #if defined(_WIN32)
@@ -152,44 +153,11 @@ TEST(Exports, DeviceExportsCalledThroughLoadedPointers) {
     setField(records[1].deviceName, U16("dev"));
     setField(records[2].devicePath, U16("path"));
 
-    int32_t(QUORVEL_CALL *const direct[])(const CaptureDeviceInfo *) = {Quorvel_IsUseAudioDevice,
-                                                                        Quorvel_IsDigitalDevice,
-                                                                        Quorvel_IsSupportScanFrequency,
-                                                                        Quorvel_IsAnalogDevice,
-                                                                        Quorvel_IsAnalogTV,
-                                                                        Quorvel_IsAnalogRadio,
-                                                                        Quorvel_IsSupportCableInput,
-                                                                        Quorvel_IsDVBSubtitle,
-                                                                        Quorvel_IsSupportLCN,
-                                                                        Quorvel_IsATSCDevice,
-                                                                        Quorvel_IsMPEGStream,
-                                                                        Quorvel_IsTDMBDevice,
-                                                                        Quorvel_IsDV,
-                                                                        Quorvel_IsHDV,
-                                                                        Quorvel_IsDeviceSupportTimeShift,
-                                                                        Quorvel_IsISDBTDevice};
-    const char *names[] = {"Quorvel_IsUseAudioDevice",
-                           "Quorvel_IsDigitalDevice",
-                           "Quorvel_IsSupportScanFrequency",
-                           "Quorvel_IsAnalogDevice",
-                           "Quorvel_IsAnalogTV",
-                           "Quorvel_IsAnalogRadio",
-                           "Quorvel_IsSupportCableInput",
-                           "Quorvel_IsDVBSubtitle",
-                           "Quorvel_IsSupportLCN",
-                           "Quorvel_IsATSCDevice",
-                           "Quorvel_IsMPEGStream",
-                           "Quorvel_IsTDMBDevice",
-                           "Quorvel_IsDV",
-                           "Quorvel_IsHDV",
-                           "Quorvel_IsDeviceSupportTimeShift",
-                           "Quorvel_IsISDBTDevice"};
-    static_assert(sizeof direct / sizeof direct[0] == sizeof names / sizeof names[0], "one name per function");
-    for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i) {
-        auto loaded = get(lib, names[i], direct[i]);
-        ASSERT_NE(loaded, nullptr) << names[i];
-        for (const auto &r : records) EXPECT_EQ(loaded(&r), direct[i](&r)) << names[i];
-        EXPECT_EQ(loaded(nullptr), direct[i](nullptr)) << names[i];
+    for (const RecordQuery &query : kRecordQueries) {
+        auto loaded = get(lib, query.name, query.call);
+        ASSERT_NE(loaded, nullptr) << query.name;
+        for (const auto &r : records) EXPECT_EQ(loaded(&r), query.call(&r)) << query.name;
+        EXPECT_EQ(loaded(nullptr), query.call(nullptr)) << query.name;
     }
 
     auto listType = LOOKUP(Quorvel_GetChannelListType);
