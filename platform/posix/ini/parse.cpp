@@ -296,20 +296,6 @@ int compareNames(const unsigned char *a, size_t aLength, const unsigned char *b,
     return aLength < bLength ? -1 : aLength > bLength ? 1 : 0;
 }
 
-// Whether two names of `length` bytes are the same, folded. Most names a
-// look-up passes differ, so eight bytes at a time are first told apart by
-// any bit but 0x20, which no folding can make equal.
-bool sameName(const unsigned char *a, const unsigned char *b, size_t length) {
-    constexpr uint64_t kCaseBits = 0x2020202020202020ull;
-    for (size_t i = 0; i + 8 <= length; i += 8) {
-        uint64_t x, y;
-        memcpy(&x, a + i, 8);
-        memcpy(&y, b + i, 8);
-        if (((x ^ y) & ~kCaseBits) != 0) return false;
-    }
-    return compareNames(a, length, b, length) == 0;
-}
-
 // The caller's name without the spaces around it. Windows strips spaces
 // only; a tab around a name stays part of it.
 const Char *trimArgument(const Char *name, size_t *length) {
@@ -982,10 +968,10 @@ bool findProfileValue(ProfileData *data, const Char *section, const Char *key, C
         entry = searchIndex(data, *index, keyName.bytes(), keyName.length());
     } else if (at.lines != nullptr) {
         // The first line of the name.
+        const NameMatch match = nameMatch(keyName.bytes(), keyName.length());
         for (uint32_t e = 0; e < at.lineCount && entry == nullptr; ++e) {
             const Span found = at.lines[e].name;
-            if (found.length == keyName.length() &&
-                sameName(data->text + found.start, keyName.bytes(), keyName.length())) {
+            if (found.length == keyName.length() && foldedAt(data, found.start, match)) {
                 entry = &at.lines[e];
             }
         }
