@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 
 #include "device_file.h"
 #include "system_side.h"
@@ -159,6 +158,11 @@ namespace {
 
 std::string gTracePath;     // the file the library traces to, empty when none
 long long gTraceStart = 0;  // where this run's lines start in it
+long long gTraceRead = 0;   // how far they have been read, at a line's end
+std::vector<std::string> gTraceLines;
+
+// A run traces a few kilobytes; what a file gains past this is not read.
+constexpr long long kMostTraceBytes = 1 << 20;
 
 void removeTraceFile() { removeFile(gTracePath); }
 
@@ -170,7 +174,7 @@ void captureLibraryTrace() {
     if (!set.empty() && set != "0") {
         // The user's own file: this run's lines are those past its end now.
         gTracePath = set;
-        gTraceStart = fileSize(set);
+        gTraceStart = gTraceRead = fileSize(set);
         return;
     }
     const std::string file = makeTemporaryFile();
@@ -188,15 +192,34 @@ void captureLibraryTrace() {
 }
 
 std::vector<std::string> libraryTraceLines() {
-    std::vector<std::string> lines;
-    if (gTracePath.empty()) return lines;
-    std::ifstream in(nativePath(gTracePath), std::ios::binary);
-    in.seekg(gTraceStart);
-    const std::string prefix = "quorvel: ";
-    for (std::string line; std::getline(in, line);) {
-        if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line.substr(prefix.size()));
+    // Read as the user's files are (a FIFO or a device is not waited on),
+    // from where the last reading stopped.
+    UserFile file;
+    std::string error, text;
+    const long long room = gTraceStart + kMostTraceBytes - gTraceRead;
+    if (gTracePath.empty() || room <= 0 || !file.open(gTracePath, SIZE_MAX, error) || !file.seek(gTraceRead, error))
+        return gTraceLines;
+    char buffer[4096];
+    while (static_cast<long long>(text.size()) < room) {
+        const size_t want =
+            static_cast<size_t>(std::min<long long>(sizeof buffer, room - static_cast<long long>(text.size())));
+        const long long got = file.read(buffer, want, error);
+        if (got <= 0) break;
+        text.append(buffer, static_cast<size_t>(got));
     }
-    return lines;
+    // Whole lines only: the library writes each in one piece, and a line
+    // still being written is read next time.
+    const size_t end = text.rfind('\n');
+    if (end == std::string::npos) return gTraceLines;
+    gTraceRead += static_cast<long long>(end) + 1;
+    const std::string prefix = "quorvel: ";
+    for (size_t at = 0; at <= end;) {
+        const size_t next = text.find('\n', at);
+        if (text.compare(at, prefix.size(), prefix) == 0)
+            gTraceLines.push_back(text.substr(at + prefix.size(), next - at - prefix.size()));
+        at = next + 1;
+    }
+    return gTraceLines;
 }
 
 }  // namespace quorvel_tool

@@ -87,8 +87,9 @@ const char *buildName();
 // The library's own account of what it read and why it fell back (its
 // QUORVEL_TRACE), so that the tool can name the reason behind an answer.
 // Unless the user turned the trace on, QUORVEL_TRACE is pointed at a private
-// file before the library is first called; the file goes at exit. With the
-// user's trace on, the lines go where the user asked, and the tool has none.
+// file before the library is first called; the file goes at exit. When the
+// user traces to a file, the lines this run adds to it are read there; when
+// to stderr, the tool has none.
 void captureLibraryTrace();
 std::vector<std::string> libraryTraceLines();
 

@@ -51,6 +51,10 @@ public:
     // or -1 with "PATH: reason" in `error`.
     long long read(char *buffer, size_t size, std::string &error);
 
+    // Moves to byte `offset` from the start; false with "PATH: reason" in
+    // `error`.
+    bool seek(long long offset, std::string &error);
+
 private:
     std::string path_;
     // The system's handle as a number: a POSIX descriptor, or a Windows

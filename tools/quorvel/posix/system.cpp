@@ -112,6 +112,12 @@ long long UserFile::read(char *buffer, size_t size, std::string &error) {
     }
 }
 
+bool UserFile::seek(long long offset, std::string &error) {
+    if (lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0) return true;
+    error = path_ + ": " + reasonFor(errno, path_);
+    return false;
+}
+
 PathInfo inspect(const std::string &path) {
     PathInfo info;
     Status st;

@@ -115,6 +115,14 @@ long long UserFile::read(char *buffer, size_t size, std::string &error) {
     return got;
 }
 
+bool UserFile::seek(long long offset, std::string &error) {
+    LARGE_INTEGER to;
+    to.QuadPart = offset;
+    if (SetFilePointerEx(reinterpret_cast<HANDLE>(handle_), to, nullptr, FILE_BEGIN)) return true;
+    error = path_ + ": " + reasonFor(GetLastError(), path_);
+    return false;
+}
+
 PathInfo inspect(const std::string &path) {
     PathInfo info;
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
