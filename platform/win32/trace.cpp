@@ -20,10 +20,21 @@ bool openTraceSink() {
     if (n == 0 || (n == 1 && value[0] == L'0')) return false;
     // A value too long for the buffer traces to the debugger only.
     if (n < MAX_PATH * 4 && !(n == 1 && value[0] == L'1')) {
-        gTraceFile = CreateFileW(value, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (gTraceFile == INVALID_HANDLE_VALUE)
+        // A plain file only: a pipe could stall a call, and a link planted in
+        // a shared folder could lead the lines anywhere.
+        const HANDLE file =
+            CreateFileW(value, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        BY_HANDLE_FILE_INFORMATION info;
+        if (file == INVALID_HANDLE_VALUE) {
             trace("trace file %s cannot be opened (error %lu)", TraceText(value).c_str(), GetLastError());
+        } else if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+                   (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+            CloseHandle(file);
+            trace("trace file %s is not a plain file, so not written", TraceText(value).c_str());
+        } else {
+            gTraceFile = file;
+        }
     }
     return true;
 }
