@@ -27,7 +27,7 @@ if [ "${1:-}" = "--inside" ]; then
   exec chroot "$root" /bin/sh -c 'cd "$0" && exec "$@"' "$bind" "$@"
 fi
 
-bind=$(cd "${1:?usage: scripts/chroot-run.sh DIR_TO_BIND COMMAND...}" && pwd)
+bind=$(cd "${1:?usage: scripts/chroot-run.sh DIR_TO_BIND COMMAND...}" && pwd -P)
 shift
 [ "$(id -u)" = 0 ] || { echo "chroot-run: needs root; skipped"; exit 77; }
 unshare -m true 2>/dev/null || { echo "chroot-run: no mount namespaces here; skipped"; exit 77; }

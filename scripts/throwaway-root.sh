@@ -26,7 +26,7 @@ if [ "${1:-}" = "--inside" ]; then
   exec chroot "$root" /bin/sh -c 'cd "$0" && exec "$@"' "$keep" "$@"
 fi
 
-keep=$(cd "${1:?usage: scripts/throwaway-root.sh DIR COMMAND...}" && pwd)
+keep=$(cd "${1:?usage: scripts/throwaway-root.sh DIR COMMAND...}" && pwd -P)
 shift
 [ "$(id -u)" = 0 ] || { echo "throwaway-root: needs root; skipped"; exit 77; }
 unshare -m true 2>/dev/null || { echo "throwaway-root: no mount namespaces here; skipped"; exit 77; }
