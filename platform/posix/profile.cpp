@@ -112,9 +112,10 @@ SharedProfile *parsedFile(const char *name) {
 // Keeps `file`, the parse of `name`, for later calls: in place of an older
 // parse of it, and letting go of the least recently used while the bounds
 // would be passed. Not kept: a file whose stamp cannot be trusted yet (it
-// would not show the next change), or one larger than the bounds allow.
+// would not show the next change). Any file parsed fits the bounds alone.
+static_assert(kMostProfileBytes <= kKeptBytes, "the largest file parsed can be kept");
 void keep(SharedProfile *file, const char *name) {
-    if (file->stamp.trustedUntil == kNotTrusted || file->bytes > kKeptBytes) return;
+    if (file->stamp.trustedUntil == kNotTrusted) return;
     const size_t nameBytes = strlen(name) + 1;
     file->path = static_cast<char *>(malloc(nameBytes));
     if (file->path == nullptr) return;
@@ -180,10 +181,9 @@ ProfileData *taken(const Char *path, ProfileState &state) {
 void Profile::readFromFile(const Char *section, const Char *key, const Char *fallback, Char (&out)[kPathUnits]) {
     ProfileState &state = state_;
     ProfileData *data = taken(path_, state);
-    readProfileString(data, section, key, fallback, out);
+    const bool found = readProfileString(data, section, key, fallback, out);
     // A missing file was told once; a key the file lacks is told here.
-    Char value[kPathUnits];
-    if (tracing() && data != nullptr && !findProfileValue(data, section, key, value) && state.missing.take()) {
+    if (tracing() && data != nullptr && !found && state.missing.take()) {
         trace("settings [%s] %s: not there; the default \"%s\"", TraceText(section).c_str(), TraceText(key).c_str(),
               TraceText(out).c_str());
     }

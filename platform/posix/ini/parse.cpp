@@ -948,6 +948,7 @@ void freeProfile(ProfileData *data) {
     delete data;
 }
 
+static_assert(sizeof(ProfileData) <= 4096, "kMostProfileBytes counts the record as 4 KiB at most");
 size_t profileBytes(const ProfileData *data) { return sizeof(ProfileData) + data->size + data->allowance; }
 
 bool findProfileValue(ProfileData *data, const Char *section, const Char *key, Char (&value)[kPathUnits]) {
@@ -1059,9 +1060,9 @@ bool forEachNumberedProfileKey(ProfileData *data, const Char *section, const Cha
     return true;
 }
 
-void readProfileString(ProfileData *data, const Char *section, const Char *key, const Char *fallback,
+bool readProfileString(ProfileData *data, const Char *section, const Char *key, const Char *fallback,
                        Char (&out)[kPathUnits]) {
-    if (findProfileValue(data, section, key, out)) return;
+    if (findProfileValue(data, section, key, out)) return true;
     static const Char kEmpty[1] = {0};
     if (!fallback) fallback = kEmpty;
     size_t n = 0;
@@ -1070,6 +1071,7 @@ void readProfileString(ProfileData *data, const Char *section, const Char *key, 
     if (n > kPathUnits - 1) n = kPathUnits - 1;
     for (size_t i = 0; i < n; ++i) out[i] = fallback[i];
     out[n] = 0;
+    return false;
 }
 
 bool recallProfileAnswer(ProfileData *data, uint64_t question, int32_t (&answer)[4]) {

@@ -50,8 +50,10 @@ ProfileData *parseProfile(const unsigned char *bytes, size_t size);
 void freeProfile(ProfileData *data);
 
 // The most memory `data` can come to take: its text, and all its indexes
-// may take.
+// may take. Never more than kMostProfileBytes: a UTF-16 file's text grows
+// by half at most as UTF-8.
 size_t profileBytes(const ProfileData *data);
+constexpr size_t kMostProfileBytes = kMaxProfileBytes / 2 * 3 + kMostIndexBytes + 4096;
 
 // The value the file gives `key` in `section` (names as the caller passes
 // them: spaces around them ignored, ASCII letters matched without regard to
@@ -70,7 +72,8 @@ bool forEachNumberedProfileKey(ProfileData *data, const Char *section, const Cha
 // over the parsed file, `data` being null for a file that is missing or
 // unreadable: the value, else `fallback` without its trailing spaces; either
 // cut to kPathUnits - 1 units and terminated. A null `fallback` reads as "".
-void readProfileString(ProfileData *data, const Char *section, const Char *key, const Char *fallback,
+// True when the file gave the value.
+bool readProfileString(ProfileData *data, const Char *section, const Char *key, const Char *fallback,
                        Char (&out)[kPathUnits]);
 
 // Profile::recall and Profile::remember over the parsed file, which keeps
