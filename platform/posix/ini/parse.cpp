@@ -910,7 +910,7 @@ ProfileData *adoptProfile(unsigned char *bytes, size_t size) {
         free(bytes);
         return nullptr;
     }
-    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    if (byteOrderMark(bytes, size) == ByteOrderMark::Utf16Le) {
         data->text = fromUtf16(bytes, size, &data->size);
         data->encoding.store(Encoding::Utf8, std::memory_order_relaxed);
         free(bytes);

@@ -83,7 +83,7 @@ uint32_t unitAt(const uint8_t *name, size_t p) { return name[2 * p] | (name[2 * 
 bool sameName(const Record &r, const regfile::Buffer &name) {
     if (r.nameBytes != name.size) return false;
     for (uint32_t p = 0; p < r.nameBytes / 2; ++p) {
-        if (folded(unitAt(r.name, p)) != folded(unitAt(name.data, p))) return false;
+        if (!regfile::sameUnit(unitAt(r.name, p), unitAt(name.data, p))) return false;
     }
     return true;
 }
