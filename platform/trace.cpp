@@ -4,6 +4,8 @@
 
 #include <stdarg.h>
 
+#include "platform/text_codec.h"
+
 namespace quorvel {
 namespace platform {
 
@@ -24,20 +26,11 @@ bool readTraceSetting() {
 namespace {
 
 // The length of the UTF-8 sequence at text[0, n) if it is one of a printable
-// character (no C0 or C1 control, no DEL, no surrogate, not overlong), else 0.
+// character (no C0 or C1 control, no DEL; well formed), else 0.
 int printableLength(const unsigned char *text, int n) {
-    const unsigned c = text[0];
-    if (c < 0x20 || c == 0x7f) return 0;
-    if (c < 0x80) return 1;
-    const int length = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 ? 2 : 0;
-    if (length == 0 || c > 0xf4 || length > n) return 0;
-    for (int i = 1; i < length; ++i) {
-        if ((text[i] & 0xc0) != 0x80) return 0;
-    }
-    if (c == 0xc2 && text[1] < 0xa0) return 0;                                      // C1 controls
-    if ((c == 0xe0 && text[1] < 0xa0) || (c == 0xed && text[1] >= 0xa0)) return 0;  // overlong, surrogate
-    if ((c == 0xf0 && text[1] < 0x90) || (c == 0xf4 && text[1] >= 0x90)) return 0;  // overlong, past U+10FFFF
-    return length;
+    uint32_t c;
+    const size_t length = decodeUtf8(text, static_cast<size_t>(n), &c);
+    return length == 0 || c < 0x20 || (c >= 0x7f && c <= 0x9f) ? 0 : static_cast<int>(length);
 }
 
 }  // namespace
@@ -99,30 +92,14 @@ TraceText::TraceText(const Char *units, const Char *end) {
     int w = 0;
     const int room = static_cast<int>(sizeof bytes_) - 8;
     const size_t n = end != nullptr ? static_cast<size_t>(end - units) : SIZE_MAX;
-    for (size_t i = 0; units != nullptr && i < n && (end != nullptr || units[i] != 0) && w < room; ++i) {
-        uint32_t c = static_cast<uint16_t>(units[i]);
-        if (c >= 0xd800 && c < 0xdc00 && i + 1 < n && units[i + 1] >= 0xdc00 && units[i + 1] < 0xe000) {
-            c = 0x10000 + ((c - 0xd800) << 10) + (static_cast<uint16_t>(units[++i]) - 0xdc00);
-        } else if (c >= 0xd800 && c < 0xe000) {
+    for (size_t i = 0; units != nullptr && i < n && (end != nullptr || units[i] != 0) && w < room;) {
+        const uint32_t c = nextUtf16(units, n, &i);
+        if (c >= 0xd800 && c < 0xe000) {
             static const char kHex[] = "0123456789abcdef";
             const char escape[] = {'\\', 'u', kHex[c >> 12], kHex[(c >> 8) & 15], kHex[(c >> 4) & 15], kHex[c & 15]};
             for (char e : escape) bytes_[w++] = e;
-            continue;
-        }
-        if (c < 0x80) {
-            bytes_[w++] = static_cast<char>(c);
-        } else if (c < 0x800) {
-            bytes_[w++] = static_cast<char>(0xc0 | (c >> 6));
-            bytes_[w++] = static_cast<char>(0x80 | (c & 0x3f));
-        } else if (c < 0x10000) {
-            bytes_[w++] = static_cast<char>(0xe0 | (c >> 12));
-            bytes_[w++] = static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-            bytes_[w++] = static_cast<char>(0x80 | (c & 0x3f));
         } else {
-            bytes_[w++] = static_cast<char>(0xf0 | (c >> 18));
-            bytes_[w++] = static_cast<char>(0x80 | ((c >> 12) & 0x3f));
-            bytes_[w++] = static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-            bytes_[w++] = static_cast<char>(0x80 | (c & 0x3f));
+            w += static_cast<int>(encodeUtf8(c, reinterpret_cast<unsigned char *>(bytes_ + w)));
         }
     }
     bytes_[w] = 0;
