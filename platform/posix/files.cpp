@@ -17,7 +17,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <new>
 
 #include "platform/posix/native_path.h"
 #include "platform/posix/reach.h"

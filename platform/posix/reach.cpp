@@ -91,7 +91,8 @@ unsigned char *readRegularFile(const char *path, size_t limit, size_t *size, str
     const int fd = openRegularFile(path, st, what);
     if (fd < 0) return nullptr;
     unsigned char *bytes = nullptr;
-    if (st->st_size >= 0 && static_cast<unsigned long long>(st->st_size) <= limit) {
+    const bool fits = st->st_size >= 0 && static_cast<unsigned long long>(st->st_size) <= limit;
+    if (fits) {
         const size_t expected = static_cast<size_t>(st->st_size);
         bytes = static_cast<unsigned char *>(malloc(expected != 0 ? expected : 1));
         size_t done = 0;
@@ -112,10 +113,10 @@ unsigned char *readRegularFile(const char *path, size_t limit, size_t *size, str
     close(fd);
     if (tracing()) {
         if (bytes != nullptr) {
-            trace("%s %s: read, %lu bytes", what, path, static_cast<unsigned long>(*size));
-        } else if (st->st_size >= 0 && static_cast<unsigned long long>(st->st_size) > limit) {
-            trace("%s %s: %lu bytes, over the limit of %lu, so not read", what, path,
-                  static_cast<unsigned long>(st->st_size), static_cast<unsigned long>(limit));
+            trace("%s %s: read, %llu bytes", what, path, static_cast<unsigned long long>(*size));
+        } else if (!fits && st->st_size >= 0) {
+            trace("%s %s: %llu bytes, over the limit of %llu, so not read", what, path,
+                  static_cast<unsigned long long>(st->st_size), static_cast<unsigned long long>(limit));
         } else {
             trace("%s %s: cannot be read", what, path);
         }

@@ -24,7 +24,6 @@
 #include <wchar.h>
 #include <windows.h>
 
-#include <new>
 
 namespace quorvel {
 namespace platform {
