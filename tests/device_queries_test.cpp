@@ -1,6 +1,7 @@
 // Classification and capability queries over device records.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "support/record_queries.h"
@@ -11,7 +12,7 @@ namespace {
 TEST(DeviceQueries, NullRecordGivesZeroExceptAudioDevice) {
     const CaptureDeviceInfo *n = nullptr;
     for (const RecordQuery &q : kRecordQueries)
-        EXPECT_EQ(q.call(n), q.call == Quorvel_IsUseAudioDevice ? 1 : 0) << q.name;
+        EXPECT_EQ(q.call(n), strcmp(q.name, "Quorvel_IsUseAudioDevice") == 0 ? 1 : 0) << q.name;
     EXPECT_EQ(Quorvel_GetChannelListType(n, 0), 0);
     EXPECT_EQ(Quorvel_GetChannelListType(n, 1), 0);
     EXPECT_EQ(Quorvel_IsDeviceSupportSubtitle(n, QUORVEL_VIDEO_NTSC_M, 1, 0), 0);

@@ -24,7 +24,6 @@
 #include <wchar.h>
 #include <windows.h>
 
-
 namespace quorvel {
 namespace platform {
 
